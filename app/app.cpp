@@ -1,0 +1,93 @@
+#include "app/app.h"
+
+#include "app/probes.h"
+#include "app/worker.h"
+#include "install/signature.h"
+#include "ui/messages.h"
+#include "ui/resource.h"
+
+namespace {
+
+// The full path of the setup's own module, however long the platform makes it.
+bool QueryModulePath(WString& path) {
+  for (DWORD capacity = 520; capacity <= 0x8000 * 2; capacity *= 2) {
+    wchar_t* buffer = path.Buffer(capacity);
+    if (!buffer) return false;
+    DWORD length = GetModuleFileNameW(nullptr, buffer, capacity);
+    if (length == 0) return false;
+    if (length < capacity) {
+      path.SetLengthFromBuffer();
+      return true;
+    }
+  }
+  return false;
+}
+
+// "/v <file>": the verdict on the file's signature becomes the exit code.
+SetupResult RunVerifyCommand(const wchar_t* exePath, wchar_t* args) {
+  wchar_t* file = nullptr;
+  SetupResult result = ReadVerifyArguments(args, &file);
+  if (result != 0) return result;
+  switch (VerifyFileSignature(exePath, file, nullptr)) {
+    case SignatureTrusted:
+      return 0;
+    case SignatureUnsupported:
+      return (SetupResult)TRUST_E_PROVIDER_UNKNOWN;
+    default:
+      return (SetupResult)TRUST_E_SUBJECT_NOT_TRUSTED;
+  }
+}
+
+}  // namespace
+
+CPelorinApp::CPelorinApp() = default;
+
+BOOL CPelorinApp::InitInstance() {
+  // Where the setup lives: packages and the engine redistributable are looked
+  // for beside it. Without its own path it cannot do anything sound.
+  if (!QueryModulePath(m_exePath)) return FALSE;
+  const wchar_t* path = m_exePath.c_str();
+  const wchar_t* lastBackslash = nullptr;
+  for (const wchar_t* p = path; *p; ++p)
+    if (*p == L'\\') lastBackslash = p;
+  bool folderKept = lastBackslash ? m_exeDir.Append(path, (size_t)(lastBackslash - path + 1)) : m_exeDir.Append(L".\\");
+  if (!folderKept) return FALSE;
+  m_exeName = lastBackslash ? lastBackslash + 1 : path;
+
+  if (!CWinApp::InitInstance()) return FALSE;
+
+  m_langId = GetUserDefaultLangID();
+  m_result = 0;
+  QueryOsVersion(&m_notNt, &m_osMajor);
+  m_isAdmin = UserIsAdministrator(m_notNt, m_osMajor);
+  m_restartPending = FALSE;
+
+  // The command line is served before the single-instance guard: the "/v"
+  // check that a running setup asks of a second instance of itself must not
+  // be stopped by the guard its parent holds.
+  m_commandMode = ReadCommandMode(m_lpCmdLine);
+  if (m_commandMode == ModeVerify) {
+    m_result = RunVerifyCommand(m_exePath.c_str(), m_lpCmdLine);
+    if (m_result != ERROR_BAD_ARGUMENTS) return FALSE;
+  }
+  if (m_result == ERROR_BAD_ARGUMENTS || m_commandMode == ModeUsage) {
+    ShowMessage(MSG_USAGE, MB_OK | MB_ICONINFORMATION);
+    return FALSE;
+  }
+
+  if (SetupAlreadyRunning(m_notNt, m_osMajor)) {
+    m_result = ERROR_INSTALL_ALREADY_RUNNING;
+    return FALSE;
+  }
+
+  // The main window exists before the worker starts: the worker's message
+  // boxes are owned by it and its status lines are written into it.
+  m_progressDlg.Create(IDD_PROGRESS, CWnd::GetDesktopWindow());
+  m_pMainWnd = &m_progressDlg;
+
+  m_workerThread = AfxBeginThread(SetupWorker, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+  if (!m_workerThread) return FALSE;
+  m_workerThread->m_bAutoDelete = FALSE;
+  m_workerThread->ResumeThread();
+  return TRUE;
+}

@@ -1,0 +1,110 @@
+// Reading the setup's command line. The text is stepped by whole characters:
+// on Windows with CharNextW, so that a character made of several UTF-16 units
+// is never split; elsewhere one unit at a time.
+#include "app/command_line.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+inline wchar_t* NextCharacter(wchar_t* position) {
+#ifdef _WIN32
+  return CharNextW(position);
+#else
+  return *position ? position + 1 : position;
+#endif
+}
+
+inline bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+
+wchar_t* SkipBlanks(wchar_t* position) {
+  while (IsBlank(*position)) position = NextCharacter(position);
+  return position;
+}
+
+// Number of whole characters from `first` up to and including `last`.
+unsigned CountCharacters(wchar_t* first, wchar_t* last) {
+  unsigned count = 0;
+  for (wchar_t* p = first; p <= last && *p; p = NextCharacter(p)) ++count;
+  return count;
+}
+
+}  // namespace
+
+bool NextArgument(wchar_t* position, ArgumentToken* token) {
+  if (!position || !token) return false;
+  position = SkipBlanks(position);
+  if (!*position) return false;
+
+  bool quoted = false;
+  if (*position == L'"') {
+    quoted = true;
+    position = NextCharacter(position);
+    // An opening quote that ends the text opens nothing: there is no
+    // character to make a token of.
+    if (!*position) return false;
+  }
+
+  // The first character belongs to the token whatever it is, a double quote
+  // included ("" gives a token made of the second quote).
+  wchar_t* first = position;
+  wchar_t* last = position;
+  for (wchar_t* next = NextCharacter(position); *next; next = NextCharacter(next)) {
+    if (quoted ? *next == L'"' : IsBlank(*next)) break;
+    last = next;
+  }
+
+  token->first = first;
+  token->last = last;
+  token->quoted = quoted;
+  return true;
+}
+
+CommandMode ReadCommandMode(const wchar_t* args) {
+  if (!args) return ModeInstall;
+  // Only read here; the cast serves the shared token reader.
+  wchar_t* text = const_cast<wchar_t*>(args);
+
+  ArgumentToken token;
+  if (!NextArgument(text, &token)) {
+    // Nothing but blanks is no argument; a lone opening quote is an argument
+    // that is not understood.
+    return *SkipBlanks(text) ? ModeUsage : ModeInstall;
+  }
+  if (token.quoted || CountCharacters(token.first, token.last) != 2) return ModeUsage;
+  if (token.first[0] != L'/' && token.first[0] != L'-') return ModeUsage;
+
+  switch (*NextCharacter(token.first)) {
+    case L'a':
+    case L'A':
+      return ModeAdminInstall;
+    case L'v':
+    case L'V':
+      return ModeVerify;
+    default:
+      return ModeUsage;
+  }
+}
+
+uint32_t ReadVerifyArguments(wchar_t* args, wchar_t** file) {
+  const uint32_t kBadArguments = 160;  // ERROR_BAD_ARGUMENTS
+  if (file) *file = nullptr;
+  if (!args || !file) return kBadArguments;
+
+  ArgumentToken sw;
+  if (!NextArgument(args, &sw)) return kBadArguments;
+
+  ArgumentToken path;
+  if (!NextArgument(NextCharacter(sw.last), &path)) return kBadArguments;
+
+  // The character that ended the file token: a closing quote, a blank or the
+  // end of the text. Anything but blanks after it is a further argument.
+  wchar_t* end = NextCharacter(path.last);
+  if (*end && *SkipBlanks(NextCharacter(end))) return kBadArguments;
+
+  *end = L'\0';
+  *file = path.first;
+  return 0;
+}

@@ -1,0 +1,71 @@
+#include "app/worker.h"
+
+#include "app/app.h"
+#include "app/config.h"
+#include "app/probes.h"
+#include "engine/binding.h"
+#include "engine/upgrade.h"
+#include "install/product.h"
+#include "ui/messages.h"
+#include "ui/resource.h"
+
+decltype(&ExitWindowsEx) g_exitWindowsEx = ExitWindowsEx;
+
+SetupResult EnsureInstallerEngine() {
+  if (!IsEngineUpgradeNeeded()) return 0;
+  CPelorinApp& app = App();
+  if (!app.m_isAdmin) {
+    ShowMessage(MSG_ADMIN_REQUIRED, MB_OK | MB_ICONERROR);
+    return ERROR_INSTALL_FAILURE;
+  }
+  if (ShowMessage(MSG_ENGINE_TOO_OLD, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+    return ERROR_INSTALL_USEREXIT;
+  }
+  SetupResult result = UpgradeInstallerEngine();
+  if (result == ERROR_SUCCESS_REBOOT_REQUIRED) {
+    // The engine works until the restart: install on, offer it at the end.
+    app.m_restartPending = TRUE;
+    return 0;
+  }
+  return result;
+}
+
+UINT SetupWorker(LPVOID) {
+  CPelorinApp& app = App();
+  SetupResult result = EnsureInstallerEngine();
+  if (result == 0) result = BindInstallerEngine();
+  if (result == 0) {
+    for (const ProductEntry* product = g_engineUpgrade.products; product && product->productName; ++product) {
+      result = InstallProduct(app, *product);
+      if (result != 0) break;
+    }
+  }
+  // A calling script reads the outcome from the exit code. The user-interface
+  // thread reads it only after it has waited for this thread's end.
+  app.m_result = result;
+  // The last act: after it this thread touches no window.
+  PostThreadMessageW(app.m_nThreadID, WM_QUIT, 0, 0);
+  return result;
+}
+
+int CPelorinApp::ExitInstance() {
+  if (m_workerThread) {
+    WaitForSingleObject(m_workerThread->m_hThread, INFINITE);
+    delete m_workerThread;
+    m_workerThread = nullptr;
+  }
+  if (m_progressDlg.IsWindow()) m_progressDlg.DestroyWindow();
+  if (m_msi.module) FreeLibrary(m_msi.module);
+
+  // Asked after the progress window is gone, so the question has no owner.
+  if (m_restartPending && ShowMessage(MSG_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+    if (!m_notNt) EnableShutdownPrivilege();
+    g_exitWindowsEx(EWX_REBOOT, 0);
+  }
+  CWinApp::ExitInstance();
+  m_exePath = WString();
+  m_exeDir = WString();
+  m_exeName = L"";
+  return (int)m_result;
+}

@@ -1,0 +1,64 @@
+# Builds setup executables. The program's code is compiled once into a static
+# library; each setup links it with the source of its own product records
+# (CONFIG_SOURCE), so a vendor or a test can build a setup for another product
+# or configuration without touching the rest of the program. Test programs
+# link the same library.
+
+set(PELORIN_WINDOWS_SOURCES
+    afx/afxwin.cpp
+    afx/runtime.cpp
+    afx/system_library.cpp
+    app/app.cpp
+    app/worker.cpp
+    app/probes.cpp
+    engine/binding.cpp
+    engine/upgrade.cpp
+    install/product.cpp
+    install/signature.cpp
+    ui/messages.cpp
+    ui/progress_dlg.cpp
+)
+
+set(PELORIN_SIZE_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -fno-unwind-tables -ffunction-sections -fdata-sections -fno-threadsafe-statics)
+set(PELORIN_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
+
+list(TRANSFORM PELORIN_PORTABLE_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/" OUTPUT_VARIABLE _portable)
+list(TRANSFORM PELORIN_WINDOWS_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/" OUTPUT_VARIABLE _windows)
+add_library(pelorin_lib STATIC ${_portable} ${_windows})
+target_include_directories(pelorin_lib PUBLIC "${CMAKE_SOURCE_DIR}")
+target_compile_definitions(pelorin_lib PUBLIC ${PELORIN_DEFINITIONS})
+target_compile_options(pelorin_lib PRIVATE ${PELORIN_SIZE_FLAGS} -Wall -Wextra)
+# Only libraries that Windows always takes from its system folder are imported
+# statically; every other one is loaded at run time from the system folder.
+target_link_libraries(pelorin_lib PUBLIC user32 gdi32 advapi32 shell32 ole32 oleaut32 uuid)
+
+# The icon is drawn by a script at build time, so no binary picture is kept in git.
+set(PELORIN_ICON "${CMAKE_BINARY_DIR}/pelorin.ico")
+add_custom_command(OUTPUT "${PELORIN_ICON}"
+    COMMAND python3 "${CMAKE_SOURCE_DIR}/tools/make_icon.py" "${PELORIN_ICON}"
+    DEPENDS "${CMAKE_SOURCE_DIR}/tools/make_icon.py"
+    COMMENT "Drawing the application icon")
+add_custom_target(pelorin_icon DEPENDS "${PELORIN_ICON}")
+set(PELORIN_RESOURCES "${CMAKE_SOURCE_DIR}/ui/res/pelorin.rc")
+set_source_files_properties("${PELORIN_RESOURCES}" PROPERTIES OBJECT_DEPENDS "${PELORIN_ICON}")
+
+# pelorin_add_setup(<target> CONFIG_SOURCE <file> DOWNLOAD_URL <url> ENGINE_URL <url> [OUTPUT_NAME <name>])
+function(pelorin_add_setup target)
+  cmake_parse_arguments(S "" "CONFIG_SOURCE;DOWNLOAD_URL;ENGINE_URL;OUTPUT_NAME" "" ${ARGN})
+  add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/afx/winmain.cpp" "${CMAKE_SOURCE_DIR}/app/main.cpp"
+      "${S_CONFIG_SOURCE}" "${PELORIN_RESOURCES}")
+  add_dependencies(${target} pelorin_icon)
+  if(S_OUTPUT_NAME)
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME "${S_OUTPUT_NAME}")
+  endif()
+  target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}")
+  # Wide string literals for the C preprocessor.
+  target_compile_definitions(${target} PRIVATE
+      "PELORIN_DOWNLOAD_URL=L\"${S_DOWNLOAD_URL}\""
+      "PELORIN_ENGINE_URL=L\"${S_ENGINE_URL}\"")
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PELORIN_SIZE_FLAGS} -Wall -Wextra -municode>)
+  target_link_options(${target} PRIVATE -municode -static -s -Wl,--gc-sections
+      -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware)
+  target_link_libraries(${target} PRIVATE pelorin_lib)
+endfunction()

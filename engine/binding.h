@@ -1,0 +1,29 @@
+// Finding and binding the Windows Installer engine (msi.dll) at run time, and
+// reading file versions.
+#pragma once
+
+#include <windows.h>
+
+#include "afx/wstring.h"
+#include "app/setup_result.h"
+
+// Where the engine registers its folder.
+#define INSTALLER_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer"
+
+// Loads msi.dll (the registered one first, then the system's) and resolves
+// its entries into the application's MsiApi; 0, or 1603 after message 29.
+SetupResult BindInstallerEngine();
+
+// Reads "InstallerLocation" from the open Installer key. True with the stored
+// folder (possibly empty); false, with `folder` empty, for a missing value or
+// one that is not a well-formed string.
+bool ReadInstallerLocation(HKEY key, WString& folder);
+
+// The registered engine file: the stored folder followed by "\msi.dll". False
+// when no usable location is registered.
+bool RegisteredEnginePath(WString& path);
+
+// The most significant 32 bits of the file's version; 0 or a Win32 error.
+// `*versionMS` is 0xFFFFFFFF on every failure, and also when the file's
+// version information holds no fixed-version record (then with status 0).
+DWORD GetFileVersionMS(const wchar_t* path, DWORD* versionMS);

@@ -1,0 +1,39 @@
+# Sourced by the scripts: a Wine prefix of the project's own and a virtual
+# display, both started once and reused.
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wine-prefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+# No Mono or Gecko: the setup needs neither, and their installers would wait
+# for a download that cannot happen here.
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+
+# The setup is a 32-bit program. Where the kernel runs no 32-bit code (some
+# virtual machines), the 32-bit Wine cannot start: the Windows tests then run
+# a 64-bit build of the same sources under the 64-bit Wine.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  export WINE=/usr/lib/wine/wine WINE_PRESET=mingw-x86
+else
+  export WINE=/usr/lib/wine/wine64 WINE_PRESET=mingw-x64
+fi
+
+start_display() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local n
+  for n in $(seq 91 120); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      export DISPLAY=":$n"
+      for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    fi
+  done
+  echo "no virtual display could be started" >&2
+  return 1
+}
+
+make_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    "$WINE" wineboot -i >/dev/null 2>&1
+    wineserver -w
+  fi
+}

@@ -1,0 +1,265 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::wstring Text(const ArgumentToken& token) { return std::wstring(token.first, token.last + 1); }
+
+// The first token of `args` as text, or "<none>".
+struct FirstToken {
+  std::wstring text;
+  bool quoted = false;
+  wchar_t ender = L'?';  // the character that ended the token
+};
+
+FirstToken ReadFirst(std::wstring args) {
+  FirstToken result;
+  ArgumentToken token;
+  if (!NextArgument(&args[0], &token)) {
+    result.text = L"<none>";
+    return result;
+  }
+  result.text = Text(token);
+  result.quoted = token.quoted;
+  result.ender = token.last[1];
+  return result;
+}
+
+}  // namespace
+
+// --- Argument tokens -------------------------------------------------------
+
+TEST(ArgumentTokens, PlainWordEndsBeforeBlankWhichIsNotPassedOver) {
+  FirstToken t = ReadFirst(L"/v file.exe");
+  EXPECT_EQ(t.text, L"/v");
+  EXPECT_FALSE(t.quoted);
+  EXPECT_EQ(t.ender, L' ');
+}
+
+TEST(ArgumentTokens, LeadingSpacesAndTabsAreSkippedAndTabEndsAWord) {
+  FirstToken t = ReadFirst(L" \t \t-a\tC:\\x");
+  EXPECT_EQ(t.text, L"-a");
+  EXPECT_EQ(t.ender, L'\t');
+}
+
+TEST(ArgumentTokens, WordRunsToEndOfText) {
+  FirstToken t = ReadFirst(L"  word");
+  EXPECT_EQ(t.text, L"word");
+  EXPECT_EQ(t.ender, L'\0');
+}
+
+TEST(ArgumentTokens, QuotedTokenKeepsBlanksAndStopsAtClosingQuote) {
+  FirstToken t = ReadFirst(L"\"C:\\Program Files\\a\tb.msi\" rest");
+  EXPECT_EQ(t.text, L"C:\\Program Files\\a\tb.msi");
+  EXPECT_TRUE(t.quoted);
+  EXPECT_EQ(t.ender, L'"');
+}
+
+TEST(ArgumentTokens, QuotedTokenWithoutClosingQuoteRunsToEnd) {
+  FirstToken t = ReadFirst(L"\"C:\\open ended");
+  EXPECT_EQ(t.text, L"C:\\open ended");
+  EXPECT_TRUE(t.quoted);
+  EXPECT_EQ(t.ender, L'\0');
+}
+
+TEST(ArgumentTokens, EmptyQuotesGiveTheSecondQuoteAsToken) {
+  FirstToken t = ReadFirst(L"\"\"");
+  EXPECT_EQ(t.text, L"\"");
+  EXPECT_TRUE(t.quoted);
+  EXPECT_EQ(t.ender, L'\0');
+}
+
+TEST(ArgumentTokens, BlankRightAfterOpeningQuoteBelongsToToken) {
+  // After an opening quote, a blank is the token's first character.
+  FirstToken t = ReadFirst(L"\" x\"");
+  EXPECT_EQ(t.text, L" x");
+}
+
+TEST(ArgumentTokens, NoTokenInEmptyOrBlankText) {
+  EXPECT_EQ(ReadFirst(L"").text, L"<none>");
+  EXPECT_EQ(ReadFirst(L" \t  ").text, L"<none>");
+}
+
+TEST(ArgumentTokens, OpeningQuoteAtEndOfTextGivesNoToken) {
+  EXPECT_EQ(ReadFirst(L"\"").text, L"<none>");
+  EXPECT_EQ(ReadFirst(L"   \"").text, L"<none>");
+}
+
+TEST(ArgumentTokens, NullPositionGivesNoToken) {
+  ArgumentToken token;
+  EXPECT_FALSE(NextArgument(nullptr, &token));
+}
+
+TEST(ArgumentTokens, SuccessiveTokensFromCharacterAfterLast) {
+  std::wstring args = L"one \"two three\"";
+  ArgumentToken first, second;
+  ASSERT_TRUE(NextArgument(&args[0], &first));
+  ASSERT_TRUE(NextArgument(first.last + 1, &second));
+  EXPECT_EQ(Text(second), L"two three");
+  EXPECT_TRUE(second.quoted);
+}
+
+// --- Command mode -----------------------------------------------------------
+
+TEST(CommandModeNoArgument, AbsentEmptyOrBlankTextInstalls) {
+  EXPECT_EQ(ReadCommandMode(nullptr), ModeInstall);
+  EXPECT_EQ(ReadCommandMode(L""), ModeInstall);
+  EXPECT_EQ(ReadCommandMode(L"   "), ModeInstall);
+  EXPECT_EQ(ReadCommandMode(L" \t\t "), ModeInstall);
+}
+
+TEST(CommandModeSwitches, AdminInEitherSwitchCharacterAndCase) {
+  EXPECT_EQ(ReadCommandMode(L"/a"), ModeAdminInstall);
+  EXPECT_EQ(ReadCommandMode(L"-a"), ModeAdminInstall);
+  EXPECT_EQ(ReadCommandMode(L"/A"), ModeAdminInstall);
+  EXPECT_EQ(ReadCommandMode(L"-A"), ModeAdminInstall);
+}
+
+TEST(CommandModeSwitches, AdminWhateverFollows) {
+  EXPECT_EQ(ReadCommandMode(L"  /a \"C:\\Admin Image\""), ModeAdminInstall);
+  EXPECT_EQ(ReadCommandMode(L"/a\tC:\\x y z /?"), ModeAdminInstall);
+}
+
+TEST(CommandModeSwitches, VerifyInEitherSwitchCharacterAndCase) {
+  EXPECT_EQ(ReadCommandMode(L"/v"), ModeVerify);
+  EXPECT_EQ(ReadCommandMode(L"-V \"C:\\a b.exe\""), ModeVerify);
+  EXPECT_EQ(ReadCommandMode(L"/v one two"), ModeVerify);  // judged later
+}
+
+TEST(CommandModeUsage, QuestionMarkAndUnknownLetters) {
+  EXPECT_EQ(ReadCommandMode(L"/?"), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"-?"), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"/x"), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"/q"), ModeUsage);
+}
+
+TEST(CommandModeUsage, LoneSwitchCharacter) {
+  EXPECT_EQ(ReadCommandMode(L"/"), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"- a"), ModeUsage);
+}
+
+TEST(CommandModeUsage, TokenOfThreeOrMoreCharacters) {
+  EXPECT_EQ(ReadCommandMode(L"/ab"), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"/v\"x\""), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"/admin C:\\x"), ModeUsage);
+}
+
+TEST(CommandModeUsage, TwoCharactersWithoutSwitchCharacter) {
+  EXPECT_EQ(ReadCommandMode(L"aa"), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"a/"), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"\\a"), ModeUsage);
+}
+
+TEST(CommandModeUsage, QuotedSwitch) {
+  EXPECT_EQ(ReadCommandMode(L"\"/a\""), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"\"/v\" file"), ModeUsage);
+}
+
+TEST(CommandModeUsage, StrayQuotes) {
+  EXPECT_EQ(ReadCommandMode(L"\""), ModeUsage);
+  EXPECT_EQ(ReadCommandMode(L"  \"\""), ModeUsage);
+}
+
+TEST(CommandModeUsage, OnlyTheFirstTokenCounts) {
+  EXPECT_EQ(ReadCommandMode(L"foo /a"), ModeUsage);
+}
+
+// --- Verify arguments -------------------------------------------------------
+
+namespace {
+
+struct Verify {
+  uint32_t result;
+  std::wstring file;   // "<null>" when none
+  std::wstring args;   // the whole buffer afterwards, NULs shown as '|'
+};
+
+Verify RunVerify(const std::wstring& text) {
+  std::wstring args = text;
+  wchar_t* file = reinterpret_cast<wchar_t*>(1);
+  Verify v;
+  v.result = ReadVerifyArguments(&args[0], &file);
+  v.file = file ? std::wstring(file) : L"<null>";
+  for (wchar_t c : args) v.args += c ? c : L'|';
+  return v;
+}
+
+}  // namespace
+
+TEST(VerifyArguments, NoFileIsBadArguments) {
+  EXPECT_EQ(RunVerify(L"/v").result, 160u);
+  EXPECT_EQ(RunVerify(L"/v   \t").result, 160u);
+  EXPECT_EQ(RunVerify(L"/v").file, L"<null>");
+}
+
+TEST(VerifyArguments, OpeningQuoteAtEndIsNoFile) {
+  EXPECT_EQ(RunVerify(L"/v \"").result, 160u);
+  EXPECT_EQ(RunVerify(L"/v   \"").result, 160u);
+}
+
+TEST(VerifyArguments, EmptyOrAbsentTextIsBadArguments) {
+  EXPECT_EQ(RunVerify(L"").result, 160u);
+  wchar_t* file = nullptr;
+  EXPECT_EQ(ReadVerifyArguments(nullptr, &file), 160u);
+}
+
+TEST(VerifyArguments, OneUnquotedFile) {
+  Verify v = RunVerify(L"/v C:\\Temp\\InstMSIW.exe");
+  EXPECT_EQ(v.result, 0u);
+  EXPECT_EQ(v.file, L"C:\\Temp\\InstMSIW.exe");
+}
+
+TEST(VerifyArguments, QuotedPathKeepsBlankAndClosingQuoteBecomesNul) {
+  Verify v = RunVerify(L"/v \"C:\\Documents and Settings\\x.exe\"");
+  EXPECT_EQ(v.result, 0u);
+  EXPECT_EQ(v.file, L"C:\\Documents and Settings\\x.exe");
+  EXPECT_EQ(v.args, L"/v \"C:\\Documents and Settings\\x.exe|");
+}
+
+TEST(VerifyArguments, TrailingBlanksAfterOneFileAreAllowed) {
+  Verify v = RunVerify(L"/v C:\\x.exe ");
+  EXPECT_EQ(v.result, 0u);
+  EXPECT_EQ(v.file, L"C:\\x.exe");
+  EXPECT_EQ(v.args, L"/v C:\\x.exe|");
+
+  v = RunVerify(L"-V  \"C:\\a b.exe\" \t ");
+  EXPECT_EQ(v.result, 0u);
+  EXPECT_EQ(v.file, L"C:\\a b.exe");
+}
+
+TEST(VerifyArguments, TwoFilesAreBadArguments) {
+  EXPECT_EQ(RunVerify(L"/v a.exe b.exe").result, 160u);
+  EXPECT_EQ(RunVerify(L"/v \"a b.exe\" \"c.exe\"").result, 160u);
+  EXPECT_EQ(RunVerify(L"/v a.exe\tb").result, 160u);
+}
+
+TEST(VerifyArguments, BadArgumentsLeaveTheTextUntouched) {
+  Verify v = RunVerify(L"/v a.exe b.exe");
+  EXPECT_EQ(v.args, L"/v a.exe b.exe");
+  EXPECT_EQ(v.file, L"<null>");
+}
+
+TEST(VerifyArguments, TextRightAfterClosingQuoteIsAThirdToken) {
+  EXPECT_EQ(RunVerify(L"/v \"C:\\a b.exe\"x").result, 160u);
+}
+
+TEST(VerifyArguments, MissingClosingQuoteRunsToEnd) {
+  Verify v = RunVerify(L"/v \"C:\\a b.exe");
+  EXPECT_EQ(v.result, 0u);
+  EXPECT_EQ(v.file, L"C:\\a b.exe");
+}
+
+TEST(VerifyArguments, EmptyQuotesGiveAFileMadeOfTheSecondQuote) {
+  Verify v = RunVerify(L"/v \"\"");
+  EXPECT_EQ(v.result, 0u);
+  EXPECT_EQ(v.file, L"\"");
+}
+
+TEST(VerifyArguments, FileRightAfterTabOrSeveralBlanks) {
+  Verify v = RunVerify(L"  /v\t\t file.msi");
+  EXPECT_EQ(v.result, 0u);
+  EXPECT_EQ(v.file, L"file.msi");
+}
