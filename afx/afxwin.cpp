@@ -43,7 +43,9 @@ CWnd* CWnd::GetDesktopWindow() {
 // ---------------------------------------------------------------- dialogs
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
-  if (!control.m_hWnd) control.m_hWnd = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, id);
+  // Bound anew every time: a dialog object outlives its window and may be
+  // created again, and a control of the old window must not stay bound.
+  control.m_hWnd = ::GetDlgItem(pDX->m_pDlgWnd->m_hWnd, id);
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {
@@ -224,7 +226,9 @@ int CWinApp::WinMain(HINSTANCE instance, LPWSTR commandLine) {
 
 CWinApp* AfxGetApp() { return g_app; }
 
-HINSTANCE AfxGetInstanceHandle() { return g_app ? g_app->m_hInstance : GetModuleHandleW(nullptr); }
+HINSTANCE AfxGetInstanceHandle() {
+  return g_app && g_app->m_hInstance ? g_app->m_hInstance : GetModuleHandleW(nullptr);
+}
 
 CWnd* AfxGetMainWnd() { return g_app ? g_app->m_pMainWnd : nullptr; }
 

@@ -33,7 +33,14 @@ void RestrictLibrarySearch() {
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name, DWORD flags) {
-  if (SearchFlagsSupported()) return LoadLibraryExW(name, nullptr, flags | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // A library proper: the platform's own restriction, which also keeps the
+  // library's dependencies in the system folder.
+  const DWORD dataFile = LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE;
+  if (SearchFlagsSupported() && !(flags & dataFile))
+    return LoadLibraryExW(name, nullptr, flags | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // A data file (which has no dependencies), or a platform without the flag:
+  // the full path. Not every loader applies the flag to data files: Wine 8
+  // takes a copy from the program's or the current folder.
   wchar_t folder[MAX_PATH];
   UINT length = GetSystemDirectoryW(folder, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return nullptr;

@@ -1,5 +1,7 @@
 #include "app/worker.h"
 
+#include <objbase.h>
+
 #include "app/app.h"
 #include "app/config.h"
 #include "app/probes.h"
@@ -33,6 +35,8 @@ SetupResult EnsureInstallerEngine() {
 
 UINT SetupWorker(LPVOID) {
   CPelorinApp& app = App();
+  // Downloads go through the platform's URL monikers, which are COM objects.
+  HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   SetupResult result = EnsureInstallerEngine();
   if (result == 0) result = BindInstallerEngine();
   if (result == 0) {
@@ -44,6 +48,7 @@ UINT SetupWorker(LPVOID) {
   // A calling script reads the outcome from the exit code. The user-interface
   // thread reads it only after it has waited for this thread's end.
   app.m_result = result;
+  if (SUCCEEDED(com)) CoUninitialize();
   // The last act: after it this thread touches no window.
   PostThreadMessageW(app.m_nThreadID, WM_QUIT, 0, 0);
   return result;

@@ -12,11 +12,16 @@ set(PELORIN_WINDOWS_SOURCES
     app/worker.cpp
     app/probes.cpp
     engine/binding.cpp
+    engine/child_process.cpp
     engine/upgrade.cpp
+    install/action.cpp
+    install/package.cpp
+    install/processor.cpp
     install/product.cpp
     install/signature.cpp
     ui/messages.cpp
     ui/progress_dlg.cpp
+    ui/language_dlg.cpp
 )
 
 set(PELORIN_SIZE_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables

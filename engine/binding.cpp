@@ -40,10 +40,26 @@ bool RegisteredEnginePath(WString& path) {
   return path.Append(folder) && path.Append(L"\\msi.dll");
 }
 
+namespace {
+
+// "C:\..." or "\\server\...": a path that names one file, whatever the
+// current folder and the library search path.
+bool IsFullPath(const wchar_t* path) {
+  bool drive = ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) && path[1] == L':' &&
+               path[2] == L'\\';
+  return drive || (path[0] == L'\\' && path[1] == L'\\');
+}
+
+}  // namespace
+
 SetupResult BindInstallerEngine() {
   MsiApi& msi = App().m_msi;
   WString registered;
-  if (RegisteredEnginePath(registered)) msi.module = LoadLibraryW(registered.c_str());
+  // The registered engine is loaded only from a full path. A relative one (an
+  // unexpanded "%SystemRoot%\System32", say) would be looked for along the
+  // library search path, which on older systems begins with the setup's own
+  // folder: a Downloads folder, where anyone may have left a DLL.
+  if (RegisteredEnginePath(registered) && IsFullPath(registered.c_str())) msi.module = LoadLibraryW(registered.c_str());
   if (!msi.module) msi.module = LoadSystemLibrary(L"msi.dll");
   if (!msi.module) {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
@@ -87,7 +103,10 @@ DWORD GetFileVersionMS(const wchar_t* path, DWORD* versionMS) {
   } else {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (queryValue(block, L"\\", reinterpret_cast<void**>(&fixed), &length) && length != 0 && fixed && versionMS)
+    // A record too short to hold the version counts as missing: what lies
+    // beyond it is not a version.
+    if (queryValue(block, L"\\", reinterpret_cast<void**>(&fixed), &length) && length >= sizeof(VS_FIXEDFILEINFO) &&
+        fixed && versionMS)
       *versionMS = fixed->dwFileVersionMS;
   }
   GlobalFree(block);

@@ -1,14 +1,21 @@
 #include "engine/upgrade.h"
 
-#include <windows.h>
-
 #include "afx/system_library.h"
+#include "app/app.h"
 #include "app/config.h"
 #include "engine/binding.h"
+#include "engine/child_process.h"
 #include "engine/version.h"
+#include "install/processor.h"
+#include "ui/messages.h"
+#include "ui/resource.h"
+
+EngineVersionReader g_readEngineVersion = GetFileVersionMS;
 
 bool IsEngineUpgradeNeeded() {
   WString engine;
+  // A registered engine is judged alone: when its file cannot be read the
+  // engine is upgraded, even if another msi.dll could be loaded.
   if (!RegisteredEnginePath(engine)) {
     // The engine the platform would load for the bare name.
     HMODULE module = LoadSystemLibrary(L"msi.dll");
@@ -20,10 +27,111 @@ bool IsEngineUpgradeNeeded() {
   }
   if (engine.empty()) return true;
   DWORD versionMS = 0;
-  if (GetFileVersionMS(engine.c_str(), &versionMS) != 0) return true;
+  if (g_readEngineVersion(engine.c_str(), &versionMS) != 0) return true;
   return VersionNumber(versionMS) < (uint32_t)g_engineUpgrade.minimumVersion;
 }
 
-// Placeholder until the engine upgrade is built: reports that the platform is
-// not supported rather than pretending an upgrade happened.
-SetupResult UpgradeInstallerEngine() { return ERROR_INSTALL_PLATFORM_UNSUPPORTED; }
+namespace {
+
+// The user pressed Cancel on the progress window.
+bool Cancelled() { return App().m_progressDlg.m_cancelled != 0; }
+
+SetupResult TellCancelled() {
+  ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+  return ERROR_INSTALL_USEREXIT;
+}
+
+// Fetches the redistributable `fileName` from the maker's server into the
+// download cache and has its signature checked. 0 with `upgradePath` set
+// to the cached file, or the result to end with, the user having been told.
+SetupResult DownloadRedistributable(const wchar_t* fileName, WString& upgradePath) {
+  CNapredekDlg& progress = App().m_progressDlg;
+  WString url;
+  if (!url.Append(g_engineUpgrade.baseUrl) || !url.Append(fileName)) {
+    ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
+    return ERROR_OUTOFMEMORY;
+  }
+  progress.SetDetail(LoadMessageText(MSG_DOWNLOADING_ENGINE).c_str());
+  if (Cancelled()) return TellCancelled();
+
+  wchar_t downloaded[520];
+  HRESULT status = progress.Download(url.c_str(), downloaded, 520);
+  upgradePath.Clear();
+  if (SUCCEEDED(status)) {
+    downloaded[519] = L'\0';
+    if (!upgradePath.Append(downloaded)) {
+      ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
+      return ERROR_OUTOFMEMORY;
+    }
+  }
+  // Before the failure: a transfer that Cancel aborted is a cancel.
+  if (Cancelled()) return TellCancelled();
+  if (FAILED(status)) {
+    ShowError(MSG_ENGINE_NOT_FOUND, {url.c_str()});
+    return ERROR_FILE_NOT_FOUND;
+  }
+
+  progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {fileName}).c_str());
+  if (Cancelled()) return TellCancelled();
+  // A second instance of the setup checks it ("/v"); its exit code is the
+  // verdict. From here on Cancel no longer stops the upgrade.
+  SetupResult verdict = RunSignatureCheck(App().m_exePath.c_str(), upgradePath.c_str());
+  if (verdict == 0) return 0;
+  if (verdict == (SetupResult)TRUST_E_PROVIDER_UNKNOWN) {
+    ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR);
+    return ERROR_CALL_NOT_IMPLEMENTED;
+  }
+  // Not trusted, and also a check that could not run: never run an
+  // unchecked download.
+  ShowError(MSG_NOT_TRUSTED, {upgradePath.c_str()});
+  return kResultNotTrusted;
+}
+
+}  // namespace
+
+SetupResult UpgradeInstallerEngine() {
+  CPelorinApp& app = App();
+  const wchar_t* fileName;
+  if (app.m_notNt) {
+    fileName = g_engineUpgrade.ansiInstaller;
+  } else if (GetNativeMachine() == IMAGE_FILE_MACHINE_I386) {
+    fileName = g_engineUpgrade.unicodeInstaller;
+  } else {
+    // The redistributable exists for x86 only; 64-bit systems, and a
+    // processor that cannot be told, are left as they are.
+    return ERROR_INSTALL_PLATFORM_UNSUPPORTED;
+  }
+
+  WString upgradePath;
+  if (!upgradePath.Append(app.m_exeDir) || !upgradePath.Append(fileName)) {
+    ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
+    return ERROR_OUTOFMEMORY;
+  }
+  // A copy beside the setup came with it: neither downloaded nor checked.
+  if (GetFileAttributesW(upgradePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    SetupResult downloaded = DownloadRedistributable(fileName, upgradePath);
+    if (downloaded != 0) return downloaded;
+  }
+
+  DWORD versionMS = 0;
+  if (GetFileVersionMS(upgradePath.c_str(), &versionMS) != 0 || !PassesEngineGate(VersionNumber(versionMS))) {
+    ShowError(MSG_ENGINE_INVALID, {upgradePath.c_str()});
+    return ERROR_INVALID_PARAMETER;
+  }
+
+  SetupResult result = RunEngineUpgrade(upgradePath.c_str());
+  switch (result) {
+    case 0:
+    case ERROR_SUCCESS_REBOOT_INITIATED:
+    case ERROR_SUCCESS_REBOOT_REQUIRED:
+      return result;
+    case ERROR_INSTALL_USEREXIT:
+      return TellCancelled();
+    case ERROR_FILE_NOT_FOUND:
+      ShowError(MSG_ENGINE_NOT_FOUND, {upgradePath.c_str()});
+      return result;
+    default:
+      ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
+      return result;
+  }
+}

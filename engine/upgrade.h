@@ -1,11 +1,23 @@
 // Upgrading a missing or too old Windows Installer engine.
 #pragma once
 
+#include <windows.h>
+
 #include "app/setup_result.h"
 
 // True when the engine is missing or older than the configured minimum.
 bool IsEngineUpgradeNeeded();
 
-// Runs the engine redistributable; 0, 3010 (restart needed) or a failure
-// that the user has been told.
+// Upgrades the engine with the platform maker's redistributable, taken from
+// the setup's folder or downloaded (and then checked by a second instance of
+// the setup). 0 or 3010 (upgraded; 3010: restart needed) to go on; any
+// other result ends the setup, the user having been told where there is
+// something to tell. Runs on the worker thread.
 SetupResult UpgradeInstallerEngine();
+
+// Reads the version of the engine file for IsEngineUpgradeNeeded: the most
+// significant 32 bits of its file version, with the status of
+// GetFileVersionMS. Tests replace it to play an engine older than any Wine
+// carries, and restore it.
+typedef DWORD (*EngineVersionReader)(const wchar_t* path, DWORD* versionMS);
+extern EngineVersionReader g_readEngineVersion;

@@ -1,5 +1,48 @@
 #include "install/product.h"
 
-// Placeholder until package installation is built: installs nothing and says
-// so through the exit code instead of reporting success.
-SetupResult InstallProduct(CPelorinApp&, const ProductEntry&) { return ERROR_CALL_NOT_IMPLEMENTED; }
+#include "install/action.h"
+#include "install/admin_target.h"
+#include "install/package.h"
+#include "ui/language_dlg.h"
+#include "ui/messages.h"
+#include "ui/resource.h"
+
+SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
+  if (product.askFirst) {
+    WString question = FormatMessageText(MSG_ASK_INSTALL, {product.productName});
+    if (ShowMessageText(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return 0;
+  }
+
+  const LanguageEntry* languages = product.languages;
+  if (!languages || languages[0].langId == 0) return ERROR_BAD_ARGUMENTS;
+  const LanguageEntry* chosen = languages;
+  if (languages[1].langId != 0) {
+    // Cancelling the choice is the user's answer, not a failure to tell.
+    chosen = ChooseLanguage(languages, app.m_langId);
+    if (!chosen) return ERROR_INSTALL_USEREXIT;
+  }
+  // A later product's choice starts from this one.
+  app.m_langId = chosen->langId;
+
+  app.m_progressDlg.SetHeadline(FormatMessageText(MSG_PLEASE_WAIT, {product.productName}).c_str());
+  if (TellIfCancelled(app)) return ERROR_INSTALL_USEREXIT;
+
+  PackageChoice choice;
+  SetupResult result = ChoosePackage(*chosen, app.m_notNt, &choice);
+  if (result != 0) return result;
+
+  // A bad command line or keyword fails before anything is downloaded.
+  wchar_t* adminTarget = nullptr;
+  if (app.m_commandMode == ModeAdminInstall && !ParseAdminTarget(app.m_lpCmdLine, &adminTarget)) {
+    ShowMessage(MSG_USAGE, MB_OK | MB_ICONINFORMATION);
+    return ERROR_INSTALL_FAILURE;
+  }
+  bool updateMode = false;
+  result = CheckOperation(product.operation, choice.isPatch, &updateMode);
+  if (result != 0) return result;
+
+  WString packagePath;
+  result = AcquirePackage(app, product, choice.file, packagePath);
+  if (result != 0) return result;
+  return RunInstallerAction(app, product, packagePath.c_str(), choice.isPatch, updateMode, adminTarget);
+}

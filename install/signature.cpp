@@ -1,5 +1,130 @@
 #include "install/signature.h"
 
-// Placeholder until signature checking is built: the system is taken as
-// unable to check, so nothing is ever called trusted.
-SignatureCheck VerifyFileSignature(const wchar_t*, const wchar_t*, HWND) { return SignatureUnsupported; }
+#include <softpub.h>
+#include <stddef.h>
+
+#include "afx/system_library.h"
+
+namespace {
+
+decltype(&WinVerifyTrust) FindWinVerifyTrust(HMODULE wintrust) { return MODULE_PROC(wintrust, WinVerifyTrust); }
+
+// The request as every system since the first with Authenticode knows it:
+// later systems added members at the end, which are left out (48 bytes in a
+// 32-bit process).
+const DWORD kTrustDataSize = offsetof(WINTRUST_DATA, dwUIContext) + sizeof(DWORD);
+static_assert(sizeof(void*) != 4 || (kTrustDataSize == 48 && sizeof(WINTRUST_FILE_INFO) == 16),
+              "the 32-bit request has the sizes every system knows");
+
+// A signer certificate owned by VerifyFileSignature, freed with crypt32's
+// entry on every path.
+class SignerCertificate {
+public:
+  explicit SignerCertificate(decltype(&CertFreeCertificateContext) free) : m_free(free) {}
+  SignerCertificate(const SignerCertificate&) = delete;
+  SignerCertificate& operator=(const SignerCertificate&) = delete;
+  ~SignerCertificate() {
+    if (m_context) m_free(m_context);
+  }
+  PCCERT_CONTEXT get() const { return m_context; }
+  PCCERT_CONTEXT* Receive() { return &m_context; }
+
+private:
+  decltype(&CertFreeCertificateContext) m_free;
+  PCCERT_CONTEXT m_context = nullptr;
+};
+
+// A copy of the certificate of the first signer in the verification state, or
+// null when the state holds none.
+PCCERT_CONTEXT CopySignerCertificate(const SystemLibrary& wintrust, HANDLE state) {
+  auto providerData = SYSTEM_PROC(wintrust, WTHelperProvDataFromStateData);
+  auto signerFromChain = SYSTEM_PROC(wintrust, WTHelperGetProvSignerFromChain);
+  auto certFromChain = SYSTEM_PROC(wintrust, WTHelperGetProvCertFromChain);
+  CRYPT_PROVIDER_DATA* provider = providerData(state);
+  CRYPT_PROVIDER_SGNR* signer = provider ? signerFromChain(provider, 0, FALSE, 0) : nullptr;
+  CRYPT_PROVIDER_CERT* certificate = signer ? certFromChain(signer, 0) : nullptr;
+  if (!certificate || !certificate->pCert) return nullptr;
+  // The copy outlives the state, which is closed next.
+  SystemLibrary crypt32(L"crypt32.dll");
+  auto duplicate = SYSTEM_PROC(crypt32, CertDuplicateCertificateContext);
+  return duplicate ? duplicate(certificate->pCert) : nullptr;
+}
+
+}  // namespace
+
+TrustSeams g_trustSeams = {FindWinVerifyTrust};
+
+SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer) {
+  if (isSigned) *isSigned = FALSE;
+  if (signer) *signer = nullptr;
+
+  SystemLibrary wintrust(L"wintrust.dll");
+  auto verify = wintrust ? g_trustSeams.findWinVerifyTrust(wintrust.get()) : nullptr;
+  if (!verify || !SYSTEM_PROC(wintrust, WTHelperProvDataFromStateData) ||
+      !SYSTEM_PROC(wintrust, WTHelperGetProvSignerFromChain) || !SYSTEM_PROC(wintrust, WTHelperGetProvCertFromChain))
+    return SignatureUnsupported;
+
+  WINTRUST_FILE_INFO fileInfo = {};
+  fileInfo.cbStruct = sizeof(fileInfo);
+  fileInfo.pcwszFilePath = file;
+  WINTRUST_DATA request = {};
+  request.cbStruct = kTrustDataSize;
+  request.dwUIChoice = ui;
+  // Never asks the network about revoked certificates: a setup may run
+  // offline, and the answer must not depend on the system's settings.
+  request.fdwRevocationChecks = WTD_REVOKE_NONE;
+  request.dwUnionChoice = WTD_CHOICE_FILE;
+  request.pFile = &fileInfo;
+  // The verification state is kept only when the signer is to be read from it.
+  request.dwStateAction = signer ? WTD_STATEACTION_VERIFY : WTD_STATEACTION_IGNORE;
+  GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+  // INVALID_HANDLE_VALUE tells the system that nobody may be asked.
+  HWND window = ui == WTD_UI_NONE ? (HWND)INVALID_HANDLE_VALUE : owner;
+  LONG answer = verify(window, &action, &request);
+
+  if (answer != TRUST_E_PROVIDER_UNKNOWN) {
+    if (isSigned) *isSigned = answer != TRUST_E_NOSIGNATURE;
+    // Taken even from a signature that failed the check: the certificate only
+    // decides how much dialog the final check may show.
+    if (signer && answer != TRUST_E_NOSIGNATURE) *signer = CopySignerCertificate(wintrust, request.hWVTStateData);
+  }
+
+  if (signer || answer == TRUST_E_NOSIGNATURE || answer == TRUST_E_PROVIDER_UNKNOWN) {
+    request.dwStateAction = WTD_STATEACTION_CLOSE;
+    request.dwUIChoice = WTD_UI_NONE;
+    verify((HWND)INVALID_HANDLE_VALUE, &action, &request);
+  }
+
+  if (answer == TRUST_E_PROVIDER_UNKNOWN) return SignatureUnsupported;
+  return answer == ERROR_SUCCESS ? SignatureTrusted : SignatureNotTrusted;
+}
+
+SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* file, HWND owner) {
+  SystemLibrary crypt32(L"crypt32.dll");
+  auto compare = SYSTEM_PROC(crypt32, CertCompareCertificate);
+  auto freeCertificate = SYSTEM_PROC(crypt32, CertFreeCertificateContext);
+  if (!compare || !freeCertificate) return SignatureUnsupported;
+  // Declared after the library, so freed before it is released.
+  SignerCertificate referenceSigner(freeCertificate);
+  SignerCertificate fileSigner(freeCertificate);
+
+  BOOL referenceSigned = FALSE;
+  if (QueryTrust(referenceFile, WTD_UI_NONE, owner, &referenceSigned, referenceSigner.Receive()) ==
+      SignatureUnsupported)
+    return SignatureUnsupported;
+
+  // A file from the setup's own signer is checked without asking the user
+  // anything unless it fails; any other may show the system's full dialog.
+  DWORD ui = WTD_UI_ALL;
+  if (referenceSigned) {
+    BOOL fileSigned = FALSE;
+    if (QueryTrust(file, WTD_UI_NONE, owner, &fileSigned, fileSigner.Receive()) == SignatureUnsupported)
+      return SignatureUnsupported;
+    // Same issuer and serial number: the same certificate.
+    if (fileSigned && referenceSigner.get() && fileSigner.get() &&
+        compare(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, referenceSigner.get()->pCertInfo,
+                fileSigner.get()->pCertInfo))
+      ui = WTD_UI_NOGOOD;
+  }
+  return QueryTrust(file, ui, owner, nullptr, nullptr);
+}

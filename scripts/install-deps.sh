@@ -6,17 +6,35 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 googletest mingw-w64 g++-mingw-w64-i686-win32
-  wine wine32:i386 wine64 msitools wixl osslsigncode openssl xvfb xdotool imagemagick x11-utils)
+  wine wine32:i386 wine64 msitools wixl osslsigncode openssl xvfb xdotool imagemagick x11-utils locales)
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+
+# The Windows tests run the setup in each catalogue language by setting LC_ALL.
+# Wine takes the interface language from it, and the character set of file
+# names too: with a locale that Linux does not have, Wine falls back to ASCII
+# and cannot make a file whose name has other letters. So the four locales
+# are generated from the locales package.
+make_locales() {
+  local l
+  for l in en_US it_IT sq_AL sl_SI; do
+    locale -a 2>/dev/null | grep -qx "$l.utf8" && continue
+    $SUDO localedef -i "$l" -f UTF-8 "$l.UTF-8"
+  done
+}
 
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+if [ ${#missing[@]} -eq 0 ]; then
+  make_locales
+  exit 0
+fi
+
 echo "Installing: ${missing[*]}"
 $SUDO dpkg --add-architecture i386
 $SUDO apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+make_locales

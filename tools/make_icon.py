@@ -93,9 +93,8 @@ class Layer:
 def picture():
     arrow_head = make_convex([(0.20, 0.30), (0.80, 0.30), (0.50, 0.64)])
     arrow_light = make_convex([(0.30, 0.345), (0.46, 0.345), (0.46, 0.53)])
-
     return [
-        # Body of the box, then its lid, then the tape over both.
+        # Body of the box, its lid, and the tape down the front.
         Layer(lambda x, y: sd_round_rect(x, y, 0.10, 0.44, 0.90, 0.95, 0.05),
               (0.10, 0.44, 0.90, 0.95), BOX_EDGE, BOX_FACE),
         Layer(lambda x, y: sd_round_rect(x, y, 0.05, 0.35, 0.95, 0.52, 0.035),
@@ -121,6 +120,7 @@ def render(size):
     acc = [[[0.0, 0.0, 0.0, 0.0] for _ in range(size)] for _ in range(size)]
     for layer in layers:
         x0, y0, x1, y1 = layer.bbox
+        fill = layer.fill
         pad = 2.0 / size
         px0 = max(0, int(math.floor((x0 - pad) * size)))
         px1 = min(size, int(math.ceil((x1 + pad) * size)))
@@ -128,7 +128,6 @@ def render(size):
         py1 = min(size, int(math.ceil((y1 + pad) * size)))
         for py in range(py0, py1):
             v = (py + 0.5) / size
-            fill = layer.fill
             row = acc[py]
             for px in range(px0, px1):
                 u = (px + 0.5) / size

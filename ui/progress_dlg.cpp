@@ -1,6 +1,27 @@
 #include "ui/progress_dlg.h"
 
+#include "afx/system_library.h"
 #include "ui/resource.h"
+
+namespace {
+
+// The interface IDs, written out here: the platform's uuid library would
+// bring every IID of its urlmon group into the executable.
+constexpr IID kIidBindStatusCallback = {0x79EAC9C1, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
+constexpr IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+constexpr IID kIidHttpNegotiate = {0x79EAC9D2, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
+
+HICON LoadAppIcon(int widthMetric, int heightMetric) {
+  return (HICON)LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
+                           GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR);
+}
+
+void DestroyOwnedIcon(HICON& icon) {
+  if (icon) DestroyIcon(icon);
+  icon = nullptr;
+}
+
+}  // namespace
 
 CNapredekDlg::CNapredekDlg() : CDialog(IDD_PROGRESS) {}
 
@@ -12,39 +33,114 @@ void CNapredekDlg::DoDataExchange(CDataExchange* pDX) {
   DDX_Control(pDX, IDCANCEL, m_cancelButton);
 }
 
+int CNapredekDlg::OnCreate() {
+  // The window's own icons at the sizes the system draws them, so that
+  // neither the caption nor the task switcher scales a picture.
+  m_smallIcon = LoadAppIcon(SM_CXSMICON, SM_CYSMICON);
+  m_bigIcon = LoadAppIcon(SM_CXICON, SM_CYICON);
+  m_waitCursor = LoadCursorW(nullptr, IDC_WAIT);
+  return 0;
+}
+
 BOOL CNapredekDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   CWinApp* app = AfxGetApp();
   if (app) SetWindowText(app->m_pszAppName);
+  SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)m_smallIcon);
+  SendMessage(WM_SETICON, ICON_BIG, (LPARAM)m_bigIcon);
   m_cancelButton.SetFocus();
   m_cancelled = 0;
-  return FALSE;
+  return FALSE;  // the focus is set
 }
 
+// The window has no OK button, yet the dialog manager turns Enter into IDOK:
+// that must neither close nor hide the setup's main window while it works.
+void CNapredekDlg::OnOK() {}
+
+// Only raises the flag: the worker sees it at its next checkpoint, or the
+// download at its next progress report, and tells the user itself.
 void CNapredekDlg::OnCancel() { m_cancelled = 1; }
 
-STDMETHODIMP CNapredekDlg::QueryInterface(REFIID riid, void** ppv) {
-  if (IsEqualIID(riid, IID_IBindStatusCallback) || IsEqualIID(riid, IID_IUnknown)) {
-    *ppv = static_cast<IBindStatusCallback*>(this);
-    AddRef();
-    return S_OK;
+bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
+  switch (message) {
+    case WM_DESTROY:
+      // The window draws its icons no more; the dialog's own handling of
+      // the message still runs.
+      DestroyOwnedIcon(m_bigIcon);
+      DestroyOwnedIcon(m_smallIcon);
+      return false;
+    case WM_SETCURSOR:
+      // Cancel is the one control that still acts: it keeps its own cursor.
+      if ((HWND)wParam == m_cancelButton.GetSafeHwnd()) return false;
+      SetCursor(m_waitCursor);
+      *result = TRUE;
+      return true;
+    default:
+      return false;
   }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
 }
+
+HRESULT CNapredekDlg::Download(const wchar_t* url, wchar_t* buffer, DWORD capacity) {
+  // urlmon is not one of the libraries every process has: it comes from the
+  // system folder. Once loaded it stays: after an abandoned download its
+  // network library goes on working on threads of its own for a while, and
+  // unloading it under them brings the process down.
+  static HMODULE urlmon = LoadSystemLibrary(L"urlmon.dll");
+  auto downloadToCache = MODULE_PROC(urlmon, URLDownloadToCacheFileW);
+  HRESULT result = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+  m_responseStatus = 0;
+  if (downloadToCache) {
+    result = downloadToCache(nullptr, url, buffer, capacity, 0, static_cast<IBindStatusCallback*>(this));
+    // Some platforms save an error page as the download although OnResponse
+    // asked them to stop: an HTTP error is a failed download all the same.
+    if (SUCCEEDED(result) && m_responseStatus >= 400) result = INET_E_DOWNLOAD_FAILURE;
+  }
+  if (FAILED(result) && capacity > 0) buffer[0] = L'\0';
+  return result;
+}
+
+STDMETHODIMP CNapredekDlg::QueryInterface(REFIID riid, void** ppv) {
+  if (IsEqualIID(riid, kIidBindStatusCallback) || IsEqualIID(riid, kIidUnknown)) {
+    *ppv = static_cast<IBindStatusCallback*>(this);
+  } else if (IsEqualIID(riid, kIidHttpNegotiate)) {
+    *ppv = static_cast<IHttpNegotiate*>(this);
+  } else {
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
 STDMETHODIMP_(ULONG) CNapredekDlg::AddRef() { return ++m_refCount; }
 STDMETHODIMP_(ULONG) CNapredekDlg::Release() { return --m_refCount; }
 STDMETHODIMP CNapredekDlg::OnStartBinding(DWORD, IBinding*) { return S_OK; }
 STDMETHODIMP CNapredekDlg::GetPriority(LONG*) { return S_OK; }
 STDMETHODIMP CNapredekDlg::OnLowResource(DWORD) { return S_OK; }
+
 STDMETHODIMP CNapredekDlg::OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) {
+  // The counts go to the bar as they come: a download of unknown size
+  // (progressMax 0) leaves the bar empty.
   if (m_progress.IsWindow()) {
     m_progress.SetRange32(0, (int)progressMax);
     m_progress.SetPos((int)progress);
   }
+  // The one way to stop a download.
   return m_cancelled ? E_ABORT : S_OK;
 }
+
 STDMETHODIMP CNapredekDlg::OnStopBinding(HRESULT, LPCWSTR) { return S_OK; }
 STDMETHODIMP CNapredekDlg::GetBindInfo(DWORD*, BINDINFO*) { return S_OK; }
 STDMETHODIMP CNapredekDlg::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) { return S_OK; }
 STDMETHODIMP CNapredekDlg::OnObjectAvailable(REFIID, IUnknown*) { return S_OK; }
+
+STDMETHODIMP CNapredekDlg::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) {
+  if (additionalHeaders) *additionalHeaders = nullptr;
+  return S_OK;
+}
+
+STDMETHODIMP CNapredekDlg::OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, LPWSTR* additionalRequestHeaders) {
+  if (additionalRequestHeaders) *additionalRequestHeaders = nullptr;
+  m_responseStatus = responseCode;
+  return responseCode >= 400 ? E_ABORT : S_OK;
+}

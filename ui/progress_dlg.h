@@ -8,7 +8,7 @@
 
 #include "afx/afxwin.h"
 
-class CNapredekDlg : public CDialog, public IBindStatusCallback {
+class CNapredekDlg : public CDialog, public IBindStatusCallback, public IHttpNegotiate {
 public:
   CNapredekDlg();
 
@@ -20,16 +20,32 @@ public:
   // Set to 1 by the user-interface thread when Cancel is pressed; read by the
   // worker at its checkpoints. It only ever goes from 0 to 1.
   volatile LONG m_cancelled = 0;
-  HICON m_smallIcon = nullptr;
-  HICON m_bigIcon = nullptr;
-  HCURSOR m_waitCursor = nullptr;
+  HICON m_smallIcon = nullptr;    // owned, from WM_CREATE to WM_DESTROY
+  HICON m_bigIcon = nullptr;      // owned, from WM_CREATE to WM_DESTROY
+  HCURSOR m_waitCursor = nullptr; // the system's, shared
   ULONG m_refCount = 0;
+  // The HTTP status of the current download's last response; 0 before any.
+  DWORD m_responseStatus = 0;
 
-  // IBindStatusCallback. The object lives as long as the application: the
-  // reference count never frees it.
+  // What the worker does with the window. Each is a synchronous call into
+  // the user-interface thread, which serves it from its message loop.
+  void SetHeadline(const wchar_t* text) { m_headline.SetWindowText(text); }
+  void SetDetail(const wchar_t* text) { m_detail.SetWindowText(text); }
+  void Hide() { ShowWindow(SW_HIDE); }
+
+  // Downloads `url` into the platform's download cache, reporting to this
+  // window, and gives the cached file's path in `buffer` (`capacity`
+  // characters). Fails when the server answers with an HTTP error or the
+  // user cancels; `buffer` is then empty.
+  HRESULT Download(const wchar_t* url, wchar_t* buffer, DWORD capacity);
+
+  // IUnknown, shared by both interfaces. The object lives as long as the
+  // application: the reference count never frees it.
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
+
+  // IBindStatusCallback, in the interface's own order.
   STDMETHODIMP OnStartBinding(DWORD reserved, IBinding* binding) override;
   STDMETHODIMP GetPriority(LONG* priority) override;
   STDMETHODIMP OnLowResource(DWORD reserved) override;
@@ -39,8 +55,17 @@ public:
   STDMETHODIMP OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format, STGMEDIUM* medium) override;
   STDMETHODIMP OnObjectAvailable(REFIID riid, IUnknown* object) override;
 
+  // IHttpNegotiate: lets the setup see the server's HTTP status.
+  STDMETHODIMP BeginningTransaction(LPCWSTR url, LPCWSTR headers, DWORD reserved,
+                                    LPWSTR* additionalHeaders) override;
+  STDMETHODIMP OnResponse(DWORD responseCode, LPCWSTR responseHeaders, LPCWSTR requestHeaders,
+                          LPWSTR* additionalRequestHeaders) override;
+
 protected:
   void DoDataExchange(CDataExchange* pDX) override;
+  int OnCreate() override;
   BOOL OnInitDialog() override;
+  void OnOK() override;
   void OnCancel() override;
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };

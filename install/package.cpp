@@ -1,0 +1,123 @@
+#include "install/package.h"
+
+#include "install/processor.h"
+#include "install/signature.h"
+#include "ui/messages.h"
+#include "ui/resource.h"
+
+namespace {
+
+// The download cache hands back a path of at most 519 characters.
+const DWORD kCachePathCapacity = 520;
+
+// The field that fits the platform, out of the non-NT, x86, x64, ARM64 four.
+const wchar_t* FieldForPlatform(BOOL notNt, const wchar_t* const fields[4]) {
+  if (notNt) return fields[0];
+  switch (GetNativeMachine()) {
+    case IMAGE_FILE_MACHINE_I386: return fields[1];
+    case IMAGE_FILE_MACHINE_AMD64: return fields[2];
+    case IMAGE_FILE_MACHINE_ARM64: return fields[3];
+    default: return nullptr;
+  }
+}
+
+}  // namespace
+
+bool TellIfCancelled(CPelorinApp& app) {
+  if (!app.m_progressDlg.m_cancelled) return false;
+  ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+  return true;
+}
+
+SetupResult ChoosePackage(const LanguageEntry& language, BOOL notNt, PackageChoice* choice) {
+  const wchar_t* const packages[4] = {language.packageNonNt, language.packageX86, language.packageX64,
+                                      language.packageArm64};
+  const wchar_t* const patches[4] = {language.patchNonNt, language.patchX86, language.patchX64, language.patchArm64};
+  choice->isPatch = false;
+  choice->file = FieldForPlatform(notNt, packages);
+  if (!choice->file) {
+    choice->isPatch = true;
+    choice->file = FieldForPlatform(notNt, patches);
+  }
+  if (choice->file) return 0;
+  ShowMessage(MSG_NO_PACKAGE_FOR_SYSTEM, MB_OK | MB_ICONERROR);
+  return ERROR_INSTALL_USEREXIT;
+}
+
+bool ReadPackageProperty(const MsiApi& msi, const wchar_t* path, const wchar_t* query, DWORD capacity,
+                         WString& value) {
+  value.Clear();
+  MSIHANDLE database = 0, view = 0, record = 0;
+  bool read = false;
+  if (msi.MsiOpenDatabaseW(path, MSIDBOPEN_READONLY, &database) == ERROR_SUCCESS &&
+      msi.MsiDatabaseOpenViewW(database, query, &view) == ERROR_SUCCESS &&
+      msi.MsiViewExecute(view, 0) == ERROR_SUCCESS && msi.MsiViewFetch(view, &record) == ERROR_SUCCESS) {
+    wchar_t* buffer = value.Buffer(capacity);
+    if (buffer) {
+      memset(buffer, 0, capacity * sizeof(wchar_t));
+      DWORD length = capacity;
+      // A value as long as the buffer or longer does not fit.
+      read = msi.MsiRecordGetStringW(record, 1, buffer, &length) == ERROR_SUCCESS && length < capacity;
+      if (read) value.SetLengthFromBuffer();
+    }
+  }
+  if (database) msi.MsiCloseHandle(database);
+  if (view) msi.MsiCloseHandle(view);
+  if (record) msi.MsiCloseHandle(record);
+  if (!read) value.Clear();
+  return read;
+}
+
+bool IsLocalPackageCurrent(const MsiApi& msi, const wchar_t* path, const wchar_t* productVersion) {
+  WString version;
+  if (!ReadPackageProperty(msi, path, L"SELECT `Value` FROM `Property` WHERE `Property`='ProductVersion'", 16,
+                           version))
+    return false;
+  return CompareStringW(MAKELCID(0x0409, SORT_DEFAULT), NORM_IGNORECASE, productVersion, -1, version.c_str(),
+                        (int)version.length()) == CSTR_EQUAL;
+}
+
+SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile,
+                           WString& packagePath) {
+  packagePath.Clear();
+  if (!packagePath.Append(app.m_exeDir) || !packagePath.Append(packageFile)) return ERROR_OUTOFMEMORY;
+  // Anything of that name beside the setup counts as there; it is used as it
+  // is, without a signature check, when no version is asked for or it is current.
+  if (GetFileAttributesW(packagePath.c_str()) != INVALID_FILE_ATTRIBUTES &&
+      (!product.productVersion || IsLocalPackageCurrent(app.m_msi, packagePath.c_str(), product.productVersion)))
+    return 0;
+  if (!product.downloadUrl) {
+    ShowError(MSG_PACKAGE_NOT_FOUND, {packagePath.c_str()});
+    return ERROR_FILE_NOT_FOUND;
+  }
+
+  WString url;
+  if (!url.Append(product.downloadUrl) || !url.Append(packageFile)) return ERROR_OUTOFMEMORY;
+  CNapredekDlg& progress = app.m_progressDlg;
+  progress.SetDetail(FormatMessageText(MSG_DOWNLOADING_PACKAGE, {packageFile}).c_str());
+  if (TellIfCancelled(app)) return ERROR_INSTALL_USEREXIT;
+  wchar_t cached[kCachePathCapacity] = {};
+  HRESULT downloaded = progress.Download(url.c_str(), cached, kCachePathCapacity);
+  cached[kCachePathCapacity - 1] = L'\0';
+  packagePath.Clear();
+  if (SUCCEEDED(downloaded) && !packagePath.Append(cached)) return ERROR_OUTOFMEMORY;
+  // A cancelled download fails too: it is told as the cancellation it is.
+  if (TellIfCancelled(app)) return ERROR_INSTALL_USEREXIT;
+  if (FAILED(downloaded) || packagePath.empty()) {
+    ShowError(MSG_PACKAGE_NOT_FOUND, {url.c_str()});
+    return ERROR_FILE_NOT_FOUND;
+  }
+
+  progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {packageFile}).c_str());
+  if (TellIfCancelled(app)) return ERROR_INSTALL_USEREXIT;
+  switch (VerifyFileSignature(app.m_exePath.c_str(), packagePath.c_str(), progress.m_hWnd)) {
+    case SignatureTrusted:
+      return 0;
+    case SignatureUnsupported:
+      ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR);
+      return ERROR_CALL_NOT_IMPLEMENTED;
+    default:
+      ShowError(MSG_NOT_TRUSTED, {packagePath.c_str()});
+      return kResultNotTrusted;
+  }
+}

@@ -1,0 +1,34 @@
+// Which file is installed for the chosen language and the running system, and
+// where it comes from: beside the setup when it is current, otherwise
+// downloaded and checked for a trusted signature.
+#pragma once
+
+#include "afx/wstring.h"
+#include "app/app.h"
+#include "app/config.h"
+
+struct PackageChoice {
+  const wchar_t* file;  // bare file name
+  bool isPatch;         // taken from the patch fields
+};
+
+// The full package for the platform, or the patch where no full package is
+// configured; 0, or 1602 after message 36 when neither exists.
+SetupResult ChoosePackage(const LanguageEntry& language, BOOL notNt, PackageChoice* choice);
+
+// The path of a usable copy of `packageFile`: beside the setup, or downloaded
+// into the download cache and verified. 0, or 2, 4, 120, 1602 after the
+// message that tells why.
+SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile,
+                           WString& packagePath);
+
+// Whether the package at `path` carries the ProductVersion `productVersion`.
+bool IsLocalPackageCurrent(const MsiApi& msi, const wchar_t* path, const wchar_t* productVersion);
+
+// The first column of the first row of `query` run on the package at `path`,
+// when it is shorter than `capacity` characters.
+bool ReadPackageProperty(const MsiApi& msi, const wchar_t* path, const wchar_t* query, DWORD capacity,
+                         WString& value);
+
+// True, after message 24, when the user has pressed Cancel.
+bool TellIfCancelled(CPelorinApp& app);

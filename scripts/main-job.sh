@@ -1,0 +1,119 @@
+#!/usr/bin/env bash
+# The main job, from end to end: a user installs Tamaris with the setup.
+#
+# Installs what is missing, builds the setup with its download address on a
+# local download server (127.0.0.1, a free port), builds and signs the sample
+# Tamaris packages that this server serves, starts the server, runs the setup
+# under Wine on a virtual display, chooses English in its language dialog,
+# lets it download, check and install Tamaris, and reports the outcome: the
+# setup's exit code, the product's state and its installed file, and a
+# screenshot of the progress window taken during the download.
+#
+# Everything lands in build/main-job/ (its own build, Wine prefix and
+# packages); the server and the display started here are stopped at the end.
+# Where the machine runs no 32-bit code, the 64-bit build of the setup runs
+# under the 64-bit Wine (see scripts/env.sh), and picks the x64 package.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$(pwd)"
+
+bash scripts/install-deps.sh
+# The project's own prefix for this job, whatever the caller has set.
+export WINEPREFIX="$root/build/main-job/prefix"
+source scripts/env.sh
+
+out="$root/build/main-job"
+mkdir -p "$out"
+log="$out/log"
+mkdir -p "$log"
+
+case "$WINE_PRESET" in
+  mingw-x86) toolchain=cmake/mingw-i686.cmake compiler=i686-w64-mingw32-g++-win32 ;;
+  *) toolchain=cmake/mingw-x86_64.cmake compiler=x86_64-w64-mingw32-g++-win32 ;;
+esac
+# Wine's default prefix is a 64-bit Windows: the setup, 32- or 64-bit, finds
+# an x64 processor there and installs the x64 package.
+arch=x64
+
+server_pid_file="$out/download_server.pid"
+xvfb_pid=""
+cleanup() {
+  python3 tests/wine/server/download_server.py --stop --pid-file "$server_pid_file" || true
+  WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+
+# A free loopback port for the download server; it is compiled into the setup.
+port="$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')"
+url="http://127.0.0.1:$port/prenos/?verzija=4.12&paket="
+echo "== Building the setup (download address $url)"
+cmake -S . -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
+    -DPELORIN_WINE_TESTS=OFF -DPELORIN_DOWNLOAD_URL="$url" \
+    -DPELORIN_ENGINE_URL="http://127.0.0.1:$port/MSI/2.0/" >"$log/configure.txt"
+cmake --build "$out/build" --target Pelorin >"$log/build.txt"
+"$compiler" -municode -static -O2 -DUNICODE -D_UNICODE -o "$out/install_demo_driver.exe" \
+    tests/wine/install_demo_driver.cpp -lmsi -lcomctl32 -lgdi32 -luser32
+
+echo "== Building and signing the sample packages"
+bash tests/wine/packages/build_packages.sh "$out/packages" >"$log/packages.txt"
+package="Tamaris.$arch.En.msi"
+product_code="$(awk -F'\t' -v f="unsigned/$package" '$1 == f { print $2 }' "$out/packages/products.txt")"
+folder="$(awk -F'\t' -v f="unsigned/$package" '$1 == f { print $4 }' "$out/packages/products.txt")"
+
+echo "== Starting the download server on 127.0.0.1:$port"
+python3 tests/wine/server/download_server.py --root "$out/packages" --port "$port" --daemon \
+    --pid-file "$server_pid_file" --log-file "$out/download_server.log" --lifetime 900 --idle 300 >/dev/null
+rm -f "$out/download_server.log"
+# Signed packages, sent slowly enough (about 3 s) for the progress window to be seen at work.
+control() {  # the server's control requests (see its --help)
+  python3 -c 'import sys, urllib.request; sys.stdout.write(urllib.request.urlopen(sys.argv[1], timeout=10).read().decode())' \
+      "http://127.0.0.1:$port/control/$1"
+}
+control "set?root=signed&mode=slow&chunk=512&delay=0.12" >/dev/null
+
+echo "== Starting a virtual display and the Wine prefix"
+display=""
+for n in $(seq 140 199); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || { echo "no free display number" >&2; exit 1; }
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY="$display"
+for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+make_prefix
+
+# The setup in a folder of its own, as a user would have downloaded it.
+setup_dir="$out/run"
+rm -rf "$setup_dir"
+mkdir -p "$setup_dir"
+cp "$out/build/Pelorin.exe" "$setup_dir/Pelorin.exe"
+# Installed by an earlier run of this job? Then remove it first, quietly.
+"$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
+
+win() { "$WINE" winepath -w "$1" 2>/dev/null; }
+installed_file="C:\\Program Files\\$folder\\tamaris.txt"
+
+echo "== Running the setup: English, then let it install"
+shot_bmp="$out/progress.bmp"
+"$WINE" "$out/install_demo_driver.exe" "$(win "$setup_dir/Pelorin.exe")" English "$product_code" \
+    "$installed_file" "$(win "$shot_bmp")" | tr -d '\r' | tee "$out/outcome.txt"
+
+shot="$out/progress-window.png"
+if [ -f "$shot_bmp" ]; then
+  convert "$shot_bmp" "$shot" && rm -f "$shot_bmp"
+fi
+
+echo "== What the server was asked"
+control log | tee "$out/requests.txt" | cut -f1-5
+
+echo "== Outcome"
+exit_code="$(sed -n 's/^exit code: //p' "$out/outcome.txt")"
+state="$(sed -n 's/^product state: //p' "$out/outcome.txt")"
+file_state="$(sed -n 's/^installed file: //p' "$out/outcome.txt")"
+echo "setup exit code: ${exit_code:-unknown}"
+echo "Tamaris ($package, product $product_code): $state"
+echo "installed file: $file_state"
+if [ -f "$shot" ]; then echo "screenshot of the progress window during the download: $shot"; fi
+[ "$exit_code" = 0 ] && [[ "$state" == 5* ]]

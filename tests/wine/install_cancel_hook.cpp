@@ -1,0 +1,61 @@
+// A hook library that presses the progress window's Cancel button at the
+// exact moment a status line changes, for the tests of the cancellation
+// points that lie right after a status text is written (the first status
+// line; message 18 before the download; message 19 before the signature
+// check). A person can press Cancel there too, but no test can time a click
+// that finely from outside, so the press is made from inside the setup's
+// user-interface thread: the test installs CancelOnStatusText as a
+// WH_CALLWNDPROC hook on that thread, the system loads this library into the
+// setup, and the hook sees each WM_SETTEXT before the status control does.
+//
+// While the worker thread of the setup waits for its WM_SETTEXT to be
+// served, the hook sends the Cancel command to the progress window, so the
+// cancel flag is set before the worker can look at it.
+//
+// What to wait for is read from a shared memory block that the test makes
+// (kCancelHookSharedName): the control and the how-many-th text written into
+// it. The hook records the text it acted on, and every status text written
+// (so a test knows which status lines a run showed, however briefly).
+#include "install_cancel_hook.h"
+
+namespace {
+
+bool IsProgressWindow(HWND window) {
+  return window && GetDlgItem(window, 103) && GetDlgItem(window, 105) && GetDlgItem(window, IDCANCEL);
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK CancelOnStatusText(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION) {
+    const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (call->message == WM_SETTEXT) {
+      HWND parent = GetParent(call->hwnd);
+      if (IsProgressWindow(parent)) {
+        HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kCancelHookSharedName);
+        CancelHookShared* shared =
+            mapping ? static_cast<CancelHookShared*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+        if (shared) {
+          const wchar_t* written = reinterpret_cast<const wchar_t*>(call->lParam);
+          int control = GetDlgCtrlID(call->hwnd);
+          if ((control == 103 || control == 105) && shared->textCount < kCancelHookTextCount) {
+            shared->textControl[shared->textCount] = control;
+            lstrcpynW(shared->texts[shared->textCount], written ? written : L"", kCancelHookTextCapacity);
+            ++shared->textCount;
+          }
+          if (shared->controlId && GetDlgCtrlID(call->hwnd) == shared->controlId && !shared->fired &&
+              ++shared->seen == shared->occurrence) {
+            lstrcpynW(shared->text, written ? written : L"", kCancelHookTextCapacity);
+            // Same thread: the Cancel command is served right here.
+            SendMessageW(parent, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(parent, IDCANCEL)));
+            shared->fired = 1;
+          }
+          UnmapViewOfFile(shared);
+        }
+        if (mapping) CloseHandle(mapping);
+      }
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}

@@ -1,0 +1,21 @@
+// What the installation tests share with their Cancel hook library (see
+// install_cancel_hook.cpp).
+#pragma once
+
+#include <windows.h>
+
+const wchar_t kCancelHookSharedName[] = L"Local\\PelorinTestCancelHook";
+const int kCancelHookTextCapacity = 260;
+const int kCancelHookTextCount = 32;
+
+struct CancelHookShared {
+  LONG controlId;   // status control to watch: 103 or 105; 0: only record the texts
+  LONG occurrence;  // press Cancel at this text written into it (1 = first)
+  LONG seen;        // texts seen so far
+  LONG fired;       // 1 once Cancel was pressed
+  wchar_t text[kCancelHookTextCapacity];  // the text that was being written then
+  // Every status text written, in order: its control and the text.
+  LONG textCount;
+  LONG textControl[kCancelHookTextCount];
+  wchar_t texts[kCancelHookTextCount][kCancelHookTextCapacity];
+};

@@ -1,0 +1,151 @@
+// Cancelling a setup: Cancel in the progress window at each of the four
+// points where the setup looks for it (after the first status line; after
+// "Downloading package" before the download starts; during the download;
+// after "Verifying digital signature" before the check) ends the setup with
+// message 24 and 1602, never with message 13, and installs nothing. Cancel in
+// the language dialog ends it with 1602 and no message.
+//
+// Two of the points lie right after a status text is written, too close for
+// any click from outside to land on them reliably; there the test's hook
+// library presses Cancel from inside the setup the moment the text is
+// written (see install_cancel_hook.cpp). During the download the test
+// presses the real Cancel button while a slow server is sending.
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include "install_common.h"
+
+using namespace install_test;
+using namespace pelorin_test;
+
+namespace {
+
+const std::wstring kPackage = PackageName(L"En");
+
+class CancelTest : public testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
+    ForgetDownloads();
+    ASSERT_TRUE(UninstallSamples());
+    ASSERT_TRUE(folder_.ok());
+    setup_ = folder_.Copy(SetupVariant(L"tamaris"), L"Pelorin.exe");
+    ASSERT_FALSE(setup_.empty());
+  }
+  void TearDown() override { UninstallSamples(); }
+
+  // Message 24 alone, with a warning icon, and 1602.
+  static void ExpectCancelled(const RunResult& run) {
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(1602u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+    EXPECT_EQ(kText24, run.boxes[0].content.text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), run.boxes[0].content.icon);
+    EXPECT_EQ(std::vector<int>{IDOK}, run.boxes[0].content.ButtonIds());
+    EXPECT_TRUE(run.boxes[0].progressVisible) << "the progress window was hidden before the engine could run";
+    EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
+  }
+
+  RunResult RunCancellingAt(int control, int occurrence) {
+    RunScript script;
+    script.language = L"English";
+    script.cancelAtControl = control;
+    script.cancelAtOccurrence = occurrence;
+    return RunSetup(setup_, script);
+  }
+
+  TempFolder folder_;
+  std::wstring setup_;
+};
+
+TEST_F(CancelTest, AfterTheFirstStatusLine) {
+  ASSERT_TRUE(server::Set("root=signed"));
+  RunResult run = RunCancellingAt(103, 1);
+  EXPECT_TRUE(run.cancelPressed);
+  EXPECT_EQ(Text16(L"Tamaris"), run.cancelText);
+  ExpectCancelled(run);
+  ASSERT_FALSE(run.boxes.empty());
+  EXPECT_EQ(Text16(L"Tamaris"), run.boxes[0].headline);
+  // The setup stopped before it looked for the package.
+  EXPECT_EQ(L"", run.boxes[0].detail);
+  EXPECT_TRUE(server::Log().empty());
+}
+
+TEST_F(CancelTest, AfterDownloadMessageBeforeTheDownload) {
+  ASSERT_TRUE(server::Set("root=signed"));
+  RunResult run = RunCancellingAt(105, 1);
+  EXPECT_TRUE(run.cancelPressed);
+  EXPECT_EQ(Text18(kPackage), run.cancelText);
+  ExpectCancelled(run);
+  ASSERT_FALSE(run.boxes.empty());
+  EXPECT_EQ(Text18(kPackage), run.boxes[0].detail);
+  // The download never started.
+  EXPECT_TRUE(server::Log().empty());
+}
+
+TEST_F(CancelTest, DuringTheDownload) {
+  // About 12 s for the package: 256 bytes every 0.25 s.
+  ASSERT_TRUE(server::Set("root=signed&mode=slow&chunk=256&delay=0.25"));
+  bool pressed = false;
+  int positionAtPress = 0;
+  RunScript script;
+  script.language = L"English";
+  script.whileRunning = [&](HWND progress) {
+    if (pressed || !progress || !IsWindowVisible(progress)) return;
+    // As a user would: once the bar shows that the download is under way.
+    if (ControlText(progress, 105) != Text18(kPackage)) return;
+    int position = (int)SendMessageW(GetDlgItem(progress, 104), PBM_GETPOS, 0, 0);
+    if (position <= 0) return;
+    positionAtPress = position;
+    pressed = ClickButton(progress, IDCANCEL);
+  };
+  RunResult run = RunSetup(setup_, script);
+  EXPECT_TRUE(pressed) << "the download was never seen under way";
+  EXPECT_GT(positionAtPress, 0);
+  ExpectCancelled(run);
+  ASSERT_FALSE(run.boxes.empty());
+  EXPECT_EQ(Text18(kPackage), run.boxes[0].detail);
+  EXPECT_FALSE(run.StatusShown(105, Text19(kPackage))) << "the signature was to be checked after a cancelled download";
+  // The server saw the setup give up in the middle.
+  std::vector<ServedRequest> requests;
+  for (int i = 0; i < 40; ++i) {
+    requests = server::Log();
+    if (!requests.empty()) break;
+    Sleep(250);
+  }
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("aborted", requests[0].end);
+  EXPECT_LT(requests[0].bytes, 12000u);
+}
+
+TEST_F(CancelTest, AfterVerifyMessageBeforeTheSignatureCheck) {
+  // An unsigned package: had its signature been checked, message 22 would
+  // follow instead of 24.
+  ASSERT_TRUE(server::Set("root=unsigned"));
+  RunResult run = RunCancellingAt(105, 2);
+  EXPECT_TRUE(run.cancelPressed);
+  EXPECT_EQ(Text19(kPackage), run.cancelText);
+  ExpectCancelled(run);
+  ASSERT_FALSE(run.boxes.empty());
+  EXPECT_EQ(Text19(kPackage), run.boxes[0].detail);
+  std::vector<ServedRequest> requests = server::Log();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("complete", requests[0].end);
+}
+
+TEST_F(CancelTest, InTheLanguageDialog) {
+  ASSERT_TRUE(server::Set("root=signed"));
+  RunScript script;
+  script.cancelLanguage = true;
+  RunResult run = RunSetup(setup_, script);
+  ASSERT_TRUE(run.finished);
+  EXPECT_TRUE(run.languageDialogShown);
+  EXPECT_EQ(1602u, run.exitCode);
+  EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+  EXPECT_TRUE(run.statusTexts.empty()) << "a status line was written after the language was cancelled";
+  EXPECT_TRUE(server::Log().empty());
+  EXPECT_TRUE(InstalledSamples().empty());
+}
+
+}  // namespace

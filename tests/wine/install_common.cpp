@@ -1,0 +1,433 @@
+#include "install_common.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <set>
+#include <sstream>
+
+#include "install_cancel_hook.h"
+
+using namespace pelorin_test;
+
+namespace install_test {
+
+namespace {
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0);
+  std::wstring wide(length, L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), (int)text.size(), &wide[0], length);
+  return wide;
+}
+
+std::string Narrow(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), nullptr, 0, nullptr, nullptr);
+  std::string narrow(length, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), (int)text.size(), &narrow[0], length, nullptr, nullptr);
+  return narrow;
+}
+
+std::vector<std::string> Split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  return parts;
+}
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text;
+}
+
+// One request to the server on the loopback interface; the body of the
+// answer, or false when there was no answer with status 200.
+bool HttpGet(const std::string& path, std::string* body) {
+  static bool started = false;
+  if (!started) {
+    WSADATA data;
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+    started = true;
+  }
+  SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (connection == INVALID_SOCKET) return false;
+  DWORD timeout = 10000;
+  setsockopt(connection, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(PELORIN_TEST_PORT);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bool ok = false;
+  if (connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    std::string request = "GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    if (send(connection, request.data(), (int)request.size(), 0) == (int)request.size()) {
+      std::string answer;
+      char buffer[4096];
+      int got;
+      while ((got = recv(connection, buffer, sizeof buffer, 0)) > 0) answer.append(buffer, got);
+      size_t headerEnd = answer.find("\r\n\r\n");
+      if (headerEnd != std::string::npos && answer.compare(0, 12, "HTTP/1.1 200") == 0) {
+        if (body) *body = answer.substr(headerEnd + 4);
+        ok = true;
+      }
+    }
+  }
+  closesocket(connection);
+  return ok;
+}
+
+std::string QueryValue(const std::string& path, const std::string& key) {
+  size_t query = path.find('?');
+  if (query == std::string::npos) return std::string();
+  for (const std::string& pair : Split(path.substr(query + 1), '&')) {
+    size_t equals = pair.find('=');
+    if (equals != std::string::npos && pair.substr(0, equals) == key) return pair.substr(equals + 1);
+  }
+  return std::string();
+}
+
+bool IsLanguageDialog(HWND window) { return GetDlgItem(window, 1000) != nullptr; }
+bool IsProgressWindow(HWND window) {
+  return GetDlgItem(window, 103) && GetDlgItem(window, 105) && GetDlgItem(window, 104);
+}
+
+std::wstring ComboItem(HWND combo, int index) {
+  LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+  if (length == CB_ERR) return std::wstring();
+  std::wstring text(length + 1, L'\0');
+  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+// The cancel hook's shared block and the hook, while a run uses them.
+class CancelHook {
+public:
+  CancelHook(int controlId, int occurrence) {
+    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(CancelHookShared),
+                                  kCancelHookSharedName);
+    if (mapping_) shared_ = static_cast<CancelHookShared*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0));
+    if (shared_) {
+      ZeroMemory(shared_, sizeof *shared_);
+      shared_->controlId = controlId;
+      shared_->occurrence = occurrence;
+    }
+    library_ = LoadLibraryW((OwnDir() + L"\\install_cancel_hook.dll").c_str());
+  }
+  ~CancelHook() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    if (library_) FreeLibrary(library_);
+    if (shared_) UnmapViewOfFile(shared_);
+    if (mapping_) CloseHandle(mapping_);
+  }
+  bool Install(DWORD threadId) {
+    if (!shared_ || !library_) return false;
+    HOOKPROC procedure = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(library_, "CancelOnStatusText")));
+    if (!procedure) return false;
+    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, procedure, library_, threadId);
+    return hook_ != nullptr;
+  }
+  bool installed() const { return hook_ != nullptr; }
+  bool fired() const { return shared_ && shared_->fired; }
+  std::vector<std::pair<int, std::wstring>> texts() const {
+    std::vector<std::pair<int, std::wstring>> texts;
+    for (LONG i = 0; shared_ && i < shared_->textCount && i < kCancelHookTextCount; ++i)
+      texts.emplace_back(shared_->textControl[i], shared_->texts[i]);
+    return texts;
+  }
+  std::wstring text() const { return shared_ ? std::wstring(shared_->text) : std::wstring(); }
+
+private:
+  HANDLE mapping_ = nullptr;
+  CancelHookShared* shared_ = nullptr;
+  HMODULE library_ = nullptr;
+  HHOOK hook_ = nullptr;
+};
+
+const wchar_t* IconName(UINT icon) {
+  switch (icon) {
+    case MB_ICONERROR: return L"error";
+    case MB_ICONWARNING: return L"warning";
+    case MB_ICONINFORMATION: return L"information";
+    case MB_ICONQUESTION: return L"question";
+    case 0: return L"none";
+    default: return L"unknown";
+  }
+}
+
+std::wstring Replace(std::wstring text, const std::wstring& insert) {
+  for (size_t at; (at = text.find(L"%1")) != std::wstring::npos;) text.replace(at, 2, insert);
+  return text;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ material
+
+std::wstring PackagesDir() { return BinPath(L"tests\\wine\\packages"); }
+
+std::wstring PackageFile(const std::wstring& kind, const std::wstring& name) {
+  return PackagesDir() + L"\\" + kind + L"\\" + name;
+}
+
+std::wstring SetupVariant(const std::wstring& name) {
+  return BinPath(L"tests\\wine\\install-setups\\install_" + name + L".exe");
+}
+
+const std::vector<SamplePackage>& SamplePackages() {
+  static std::vector<SamplePackage> packages;
+  if (packages.empty()) {
+    std::ifstream list(Narrow(PackagesDir() + L"\\products.txt").c_str());
+    std::string line;
+    while (std::getline(list, line)) {
+      std::vector<std::string> fields = Split(Trimmed(line), '\t');
+      if (fields.size() != 4) continue;
+      packages.push_back({Widen(fields[0]), Widen(fields[1]), Widen(fields[2]), Widen(fields[3])});
+    }
+  }
+  return packages;
+}
+
+const SamplePackage& Sample(const std::wstring& kind, const std::wstring& name) {
+  std::wstring twin = (kind == L"signed" || kind == L"tampered") ? L"unsigned" : kind;
+  for (const SamplePackage& package : SamplePackages())
+    if (package.file == twin + L"/" + name) return package;
+  static const SamplePackage none;
+  ADD_FAILURE() << "no sample package " << Printable(kind + L"/" + name) << " (were the packages built?)";
+  return none;
+}
+
+// ------------------------------------------------------------------ products
+
+INSTALLSTATE ProductState(const std::wstring& productCode) { return MsiQueryProductStateW(productCode.c_str()); }
+
+std::wstring InstalledFile(const SamplePackage& package) {
+  // A 64-bit package goes to the native Program Files, a 32-bit one to the
+  // 32-bit Program Files (the same folder on a 32-bit system), whatever the
+  // bitness of this test program.
+  bool package32 = package.folder.find(L" Win32 ") != std::wstring::npos;
+  wchar_t programFiles[MAX_PATH] = L"";
+  if (!GetEnvironmentVariableW(package32 ? L"ProgramFiles(x86)" : L"ProgramW6432", programFiles, MAX_PATH))
+    SHGetFolderPathW(nullptr, CSIDL_PROGRAM_FILES, nullptr, SHGFP_TYPE_CURRENT, programFiles);
+  return std::wstring(programFiles) + L"\\" + package.folder + L"\\tamaris.txt";
+}
+
+std::wstring PackageName(const std::wstring& language, const std::wstring& extension) {
+  static std::wstring arch;
+  if (arch.empty()) {
+    typedef BOOL(WINAPI * IsWow64Process2Fn)(HANDLE, USHORT*, USHORT*);
+    IsWow64Process2Fn isWow64Process2 = reinterpret_cast<IsWow64Process2Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process2")));
+    USHORT process = 0, native = IMAGE_FILE_MACHINE_AMD64;
+    if (isWow64Process2) isWow64Process2(GetCurrentProcess(), &process, &native);
+    arch = native == IMAGE_FILE_MACHINE_I386 ? L"Win32" : native == IMAGE_FILE_MACHINE_ARM64 ? L"ARM64" : L"x64";
+  }
+  return L"Tamaris." + arch + L"." + language + L"." + extension;
+}
+
+std::vector<std::wstring> InstalledSamples() {
+  std::vector<std::wstring> installed;
+  std::set<std::wstring> seen;
+  for (const SamplePackage& package : SamplePackages()) {
+    if (!seen.insert(package.productCode).second) continue;
+    INSTALLSTATE state = ProductState(package.productCode);
+    if (state == INSTALLSTATE_DEFAULT || state == INSTALLSTATE_ADVERTISED) installed.push_back(package.productCode);
+  }
+  return installed;
+}
+
+bool UninstallSamples() {
+  MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+  for (const std::wstring& code : InstalledSamples())
+    MsiConfigureProductW(code.c_str(), INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
+  return InstalledSamples().empty();
+}
+
+// ------------------------------------------------------------------ server
+
+namespace server {
+
+bool Reset() { return HttpGet("/control/reset", nullptr); }
+
+bool Set(const std::string& query) { return HttpGet("/control/set?" + query, nullptr); }
+
+std::vector<ServedRequest> Log() {
+  std::vector<ServedRequest> requests;
+  std::string body;
+  if (!HttpGet("/control/log", &body)) {
+    ADD_FAILURE() << "the download server does not answer";
+    return requests;
+  }
+  for (const std::string& line : Split(body, '\n')) {
+    std::vector<std::string> fields = Split(Trimmed(line), '\t');
+    if (fields.size() != 5) continue;
+    ServedRequest request;
+    request.method = fields[0];
+    request.path = fields[1];
+    request.status = atoi(fields[2].c_str());
+    request.bytes = strtoul(fields[3].c_str(), nullptr, 10);
+    request.end = fields[4];
+    request.package = QueryValue(request.path, "paket");
+    if (request.package.empty() && request.path.compare(0, 9, "/MSI/2.0/") == 0) request.package = request.path.substr(9);
+    requests.push_back(request);
+  }
+  return requests;
+}
+
+}  // namespace server
+
+std::wstring PackageUrl(const std::wstring& packageFile) { return PELORIN_TEST_DOWNLOAD_URL + packageFile; }
+
+void ForgetDownloads() {
+  for (const wchar_t* arch : {L"Win32", L"x64", L"ARM64"})
+    for (const wchar_t* language : {L"Sl", L"En"})
+      for (const wchar_t* extension : {L"msi", L"msp"}) {
+        std::wstring name = std::wstring(L"Tamaris.") + arch + L"." + language + L"." + extension;
+        DeleteUrlCacheEntryW(PackageUrl(name).c_str());
+      }
+}
+
+// ------------------------------------------------------------------ a run
+
+RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::wstring& arguments,
+                   DWORD timeoutMs) {
+  RunResult run;
+  Process setup = Process::Start(exe, arguments);
+  run.started = setup.ok();
+  if (!setup.ok()) {
+    ADD_FAILURE() << "cannot start " << Printable(exe) << ": " << Printable(setup.error());
+    return run;
+  }
+  std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence));
+
+  std::set<HWND> answered;
+  HWND progress = nullptr;
+  DWORD start = GetTickCount();
+  while (setup.Running()) {
+    if (GetTickCount() - start > timeoutMs) {
+      ADD_FAILURE() << "the setup did not end within " << timeoutMs / 1000 << " s; it showed: " << Describe(run);
+      setup.Kill();
+      return run;
+    }
+    for (HWND window : TopLevelWindows(setup.id(), L"#32770")) {
+      if (IsProgressWindow(window)) {
+        progress = window;
+        run.progressSeen = true;
+        if (!hook->installed()) hook->Install(GetWindowThreadProcessId(window, nullptr));
+        continue;
+      }
+      if (answered.count(window)) continue;
+      if (IsLanguageDialog(window)) {
+        answered.insert(window);
+        run.languageDialogShown = true;
+        run.languageCaption = WindowText(window);
+        HWND combo = GetDlgItem(window, 1000);
+        int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
+        for (int i = 0; i < count; ++i) run.languageItems.push_back(ComboItem(combo, i));
+        int selected = (int)SendMessageW(combo, CB_GETCURSEL, 0, 0);
+        if (selected >= 0) run.languageSelectedAtOpen = ComboItem(combo, selected);
+        if (!hook->installed()) {
+          HWND owner = GetWindow(window, GW_OWNER);
+          if (!owner || !hook->Install(GetWindowThreadProcessId(owner, nullptr)))
+            ADD_FAILURE() << "the status hook could not be put in place";
+        }
+        if (script.cancelLanguage) {
+          ClickButton(window, IDCANCEL);
+          continue;
+        }
+        if (!script.language.empty()) {
+          int index = -1;
+          for (int i = 0; i < count; ++i)
+            if (run.languageItems[i] == script.language) index = i;
+          if (index < 0) ADD_FAILURE() << "the language list has no " << Printable(script.language);
+          SendMessageW(combo, CB_SETCURSEL, index, 0);
+          SendMessageW(window, WM_COMMAND, MAKEWPARAM(1000, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+        }
+        ClickButton(window, IDOK);
+        continue;
+      }
+      if (IsMessageBox(window)) {
+        answered.insert(window);
+        // The worker waits in the box: the hook is in place before it goes on.
+        if (!hook->installed()) {
+          HWND owner = GetWindow(window, GW_OWNER);
+          if (owner) hook->Install(GetWindowThreadProcessId(owner, nullptr));
+        }
+        ShownBox box;
+        box.content = ReadMessageBox(window);
+        if (progress) {
+          box.headline = ControlText(progress, 103);
+          box.detail = ControlText(progress, 105);
+          box.progressVisible = IsWindowVisible(progress) != FALSE;
+        }
+        run.boxes.push_back(box);
+        std::vector<int> ids = box.content.ButtonIds();
+        int answer = ids.empty() ? IDOK : ids.front();
+        for (int id : ids)
+          if (id == script.questionAnswer) answer = id;
+        ClickButton(window, answer);
+      }
+    }
+    if (progress && IsWindow(progress) && IsWindowVisible(progress)) {
+      run.lastHeadline = ControlText(progress, 103);
+      run.lastDetail = ControlText(progress, 105);
+    }
+    if (script.whileRunning) script.whileRunning(progress);
+    PumpMessages(50);
+  }
+  run.finished = true;
+  run.exitCode = setup.ExitCode();
+  run.cancelPressed = hook->fired();
+  run.cancelText = hook->text();
+  run.statusRecorded = hook->installed();
+  run.statusTexts = hook->texts();
+  return run;
+}
+
+bool RunResult::StatusShown(int control, const std::wstring& text) const {
+  for (const auto& shown : statusTexts)
+    if (shown.first == control && shown.second == text) return true;
+  return false;
+}
+
+std::wstring Text13(const std::wstring& insert) {
+  return Replace(L"Setup was unable to find the MSI package or patch '%1'.", insert);
+}
+std::wstring Text16(const std::wstring& product) { return Replace(L"Please wait while '%1' is downloaded...", product); }
+std::wstring Text18(const std::wstring& file) { return Replace(L"Downloading package '%1' ...", file); }
+std::wstring Text19(const std::wstring& file) { return Replace(L"Verifying digital signature of '%1'...", file); }
+std::wstring Text20(const std::wstring& product) {
+  return Replace(L"This installation requires package '%1'. Do you wish to install it now?\n"
+                 L"If you already installed '%1', you can choose 'No'.",
+                 product);
+}
+std::wstring Text22(const std::wstring& path) { return Replace(L"Installation failed. '%1' is not trusted.", path); }
+const wchar_t kText24[] = L"Setup was cancelled.";
+std::wstring Text34(const std::wstring& keyword) {
+  return Replace(L"The setup was authored with an incorrect operation resource '%1' and cannot continue.", keyword);
+}
+const wchar_t kText36[] = L"The setup was unable to find appropriate install package for your operating system.";
+
+std::string Describe(const RunResult& run) {
+  std::wstring text;
+  if (run.boxes.empty()) text = L"no message";
+  for (const ShownBox& box : run.boxes) {
+    if (!text.empty()) text += L"; ";
+    text += std::wstring(IconName(box.content.icon)) + L": " + box.content.text;
+  }
+  return Printable(text);
+}
+
+}  // namespace install_test

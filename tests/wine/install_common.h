@@ -1,0 +1,156 @@
+// What the installation scenarios share: the sample packages and the setups
+// built for them, the loopback download server (started by the test
+// fixture, steered here through its control requests), the products on the
+// system, and a run of a setup from start to end with its dialogs answered.
+#pragma once
+
+#include <windows.h>
+#include <msi.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "support/driver.h"
+
+namespace install_test {
+
+// ------------------------------------------------------------------ material
+
+// The folder with the built sample packages (signed/, unsigned/, ...).
+std::wstring PackagesDir();
+// A sample package: PackageFile(L"signed", L"Tamaris.x64.En.msi").
+std::wstring PackageFile(const std::wstring& kind, const std::wstring& name);
+// A setup built for these tests: SetupVariant(L"tamaris") is the shipped
+// configuration with the test server's address compiled in.
+std::wstring SetupVariant(const std::wstring& name);
+
+struct SamplePackage {
+  std::wstring file;         // "unsigned/Tamaris.x64.En.msi"
+  std::wstring productCode;  // "{...}"
+  std::wstring version;      // its ProductVersion
+  std::wstring folder;       // folder under Program Files that it installs into
+};
+// Every sample package, as the build listed them (signed/ and tampered/
+// carry the product codes of their unsigned twins).
+const std::vector<SamplePackage>& SamplePackages();
+// The package of that kind and name ("older", L"Tamaris.x64.En.msi"); the
+// signed and tampered kinds answer with their unsigned twin.
+const SamplePackage& Sample(const std::wstring& kind, const std::wstring& name);
+
+// ------------------------------------------------------------------ products
+
+INSTALLSTATE ProductState(const std::wstring& productCode);
+// The name of the sample file that the setup picks on this system for a
+// language ("En", "Sl"): PackageName(L"En") is "Tamaris.x64.En.msi" on x64.
+std::wstring PackageName(const std::wstring& language, const std::wstring& extension = L"msi");
+// Where the package puts its file.
+std::wstring InstalledFile(const SamplePackage& package);
+// Removes every sample product that is on the system; false when one stays.
+bool UninstallSamples();
+// The sample product codes that are installed now.
+std::vector<std::wstring> InstalledSamples();
+
+// ------------------------------------------------------------------ server
+
+struct ServedRequest {
+  std::string method;
+  std::string path;     // as asked, with the query
+  std::string package;  // the value of "paket", or the file after /MSI/2.0/
+  int status = 0;
+  size_t bytes = 0;     // body bytes the server sent
+  std::string end;      // "complete", "cut" or "aborted"
+};
+
+// The download server that the test fixture started on the port compiled
+// into the setups (PELORIN_TEST_PORT).
+namespace server {
+// Default behaviour and an empty log; false when the server does not answer.
+bool Reset();
+// Changes the behaviour: "mode=slow&chunk=256&delay=0.2", "root=unsigned",
+// "mode=status&status=404", "mode=cut&cut=3000" (see the server's help).
+bool Set(const std::string& query);
+// The requests served since the last Reset.
+std::vector<ServedRequest> Log();
+}  // namespace server
+
+// The URL that the setups ask for `packageFile`.
+std::wstring PackageUrl(const std::wstring& packageFile);
+// Removes the download cache entries of every sample package, so that each
+// scenario downloads afresh.
+void ForgetDownloads();
+
+// ------------------------------------------------------------------ a run
+
+struct RunScript {
+  // The language dialog: the name to choose (empty: leave the selection as it
+  // opens) and whether to press Cancel instead of OK.
+  std::wstring language;
+  bool cancelLanguage = false;
+  // The answer to a Yes/No question (message 20).
+  int questionAnswer = IDYES;
+  // Press Cancel from inside the setup when the `cancelAtOccurrence`-th text
+  // is written into status control `cancelAtControl` (103 or 105); 0: never.
+  // The hook (which also records the status texts) is put in place when the
+  // progress window is first seen; a setup with a language dialog waits
+  // there before its first status text, so nothing is missed.
+  int cancelAtControl = 0;
+  int cancelAtOccurrence = 0;
+  // Called about every 50 ms with the progress window (null until seen), for
+  // what a test wants to do while the setup works (press Cancel, ...).
+  std::function<void(HWND progress)> whileRunning;
+};
+
+struct ShownBox {
+  pelorin_test::MessageBoxContent content;
+  // The progress window's status lines while the box was open.
+  std::wstring headline;
+  std::wstring detail;
+  bool progressVisible = false;
+};
+
+struct RunResult {
+  bool started = false;
+  bool finished = false;
+  DWORD exitCode = 0;
+  std::vector<ShownBox> boxes;
+  // The language dialog, when shown.
+  bool languageDialogShown = false;
+  std::wstring languageCaption;
+  std::vector<std::wstring> languageItems;  // in list order
+  std::wstring languageSelectedAtOpen;
+  // The cancel hook: whether it pressed Cancel, and the text then written.
+  bool cancelPressed = false;
+  std::wstring cancelText;
+  // Every text written into the status lines, in order, as (control, text),
+  // recorded from inside the setup once the hook was in place.
+  bool statusRecorded = false;
+  std::vector<std::pair<int, std::wstring>> statusTexts;
+  bool StatusShown(int control, const std::wstring& text) const;
+  // The last status texts seen while the progress window was visible.
+  std::wstring lastHeadline;
+  std::wstring lastDetail;
+  bool progressSeen = false;
+  bool progressHiddenAtEnd = false;
+};
+
+// Starts `exe` (with `arguments`), answers its dialogs by `script` until it
+// ends, and tells what it showed and how it ended.
+RunResult RunSetup(const std::wstring& exe, const RunScript& script = {}, const std::wstring& arguments = L"",
+                   DWORD timeoutMs = 180000);
+
+// The texts of the catalogue as an English-speaking user sees them.
+std::wstring Text13(const std::wstring& insert);
+std::wstring Text16(const std::wstring& product);
+std::wstring Text18(const std::wstring& file);
+std::wstring Text19(const std::wstring& file);
+std::wstring Text20(const std::wstring& product);
+std::wstring Text22(const std::wstring& path);
+extern const wchar_t kText24[];
+std::wstring Text34(const std::wstring& keyword);
+extern const wchar_t kText36[];
+
+// For failure messages: each box as "icon: text".
+std::string Describe(const RunResult& run);
+
+}  // namespace install_test

@@ -1,0 +1,69 @@
+// The language dialog of the shipped configuration (Slovenian and English):
+// it lists both languages sorted by name, opens on the user's language, and
+// the choice decides which package is downloaded and installed.
+#include <gtest/gtest.h>
+
+#include "install_common.h"
+
+using namespace install_test;
+using namespace pelorin_test;
+
+namespace {
+
+class LanguageChoiceTest : public testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
+    ASSERT_TRUE(server::Set("root=signed"));
+    ForgetDownloads();
+    ASSERT_TRUE(UninstallSamples());
+    ASSERT_TRUE(folder_.ok());
+    setup_ = folder_.Copy(SetupVariant(L"tamaris"), L"Pelorin.exe");
+    ASSERT_FALSE(setup_.empty());
+  }
+  void TearDown() override { UninstallSamples(); }
+
+  void ExpectChoiceInstalled(const std::wstring& language, const std::wstring& package) {
+    RunScript script;
+    script.language = language;
+    RunResult run = RunSetup(setup_, script);
+    ASSERT_TRUE(run.finished);
+    EXPECT_TRUE(run.languageDialogShown);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+    std::vector<ServedRequest> requests = server::Log();
+    ASSERT_EQ(1u, requests.size());
+    EXPECT_EQ(Printable(package), requests[0].package);
+    EXPECT_TRUE(run.StatusShown(105, Text18(package)));
+    const SamplePackage& chosen = Sample(L"signed", package);
+    EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(chosen.productCode));
+    EXPECT_TRUE(FileExists(InstalledFile(chosen))) << Printable(InstalledFile(chosen));
+    EXPECT_EQ(std::vector<std::wstring>{chosen.productCode}, InstalledSamples());
+  }
+
+  TempFolder folder_;
+  std::wstring setup_;
+};
+
+TEST_F(LanguageChoiceTest, DialogListsBothLanguagesAndOpensOnTheUsersLanguage) {
+  ASSERT_EQ(0x0409, UiLanguage()) << "this test runs in an English locale";
+  RunScript script;
+  script.cancelLanguage = true;
+  RunResult run = RunSetup(setup_, script);
+  ASSERT_TRUE(run.finished);
+  ASSERT_TRUE(run.languageDialogShown);
+  EXPECT_EQ(L"Choose setup language", run.languageCaption);
+  std::vector<std::wstring> expected = {L"English", L"Sloven\u0161\u010Dina"};
+  EXPECT_EQ(expected, run.languageItems);
+  EXPECT_EQ(L"English", run.languageSelectedAtOpen);
+}
+
+TEST_F(LanguageChoiceTest, EnglishInstallsTheEnglishPackage) {
+  ExpectChoiceInstalled(L"English", PackageName(L"En"));
+}
+
+TEST_F(LanguageChoiceTest, SlovenianInstallsTheSlovenianPackage) {
+  ExpectChoiceInstalled(L"Sloven\u0161\u010Dina", PackageName(L"Sl"));
+}
+
+}  // namespace

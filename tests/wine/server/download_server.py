@@ -1,0 +1,372 @@
+#!/usr/bin/env python3
+"""The product's download server, played on the loopback interface for tests.
+
+Serves the files of one folder the way the product's server does:
+
+    /prenos/?verzija=4.12&paket=<name>   the package <name> (the query value
+                                         is the file name)
+    /MSI/2.0/<name>                      the engine redistributable <name>
+
+It listens on 127.0.0.1 only, and stops by itself: after --lifetime seconds
+in all, or after --idle seconds without a request. Each request is logged.
+
+How it answers is set by the tests at run time through control requests on
+the same port (not logged):
+
+    /control/set?mode=...&root=...&...   change the behaviour (see Behaviour)
+    /control/reset                       default behaviour, empty log
+    /control/log                         the request log, one line a request:
+                                         METHOD<TAB>PATH<TAB>STATUS<TAB>BYTES SENT<TAB>END
+                                         END is "complete", "cut" (the server
+                                         closed early on purpose) or "aborted"
+                                         (the client went away)
+    /control/stop                        stop now
+
+Command line:
+
+    download_server.py --root DIR [--port N] [--ready-file F] [--pid-file F]
+                       [--log-file F] [--lifetime S] [--idle S] [--daemon]
+    download_server.py --stop --pid-file F
+
+--port 0 takes a free port; the port is written to --ready-file once the
+server listens. --daemon returns once the server listens and leaves it running
+in the background (for a test fixture); --stop ends the server of a pid file.
+"""
+
+import argparse
+import os
+import signal
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+
+LOOPBACK = "127.0.0.1"
+
+
+class Behaviour:
+    """How the next requests are answered.
+
+    mode:   normal  the file, all at once, with its length
+            slow    the file in pieces of `chunk` bytes, `delay` seconds apart
+            status  an error page with HTTP status `status` (404, 500, ...)
+            cut     the full length announced, `cut` bytes sent, then the
+                    connection is closed
+    root:   a folder below the served folder ("signed", "unsigned", ...), or
+            "" for the served folder itself
+    hold:   seconds to wait before the answer starts
+    """
+
+    def __init__(self):
+        self.mode = "normal"
+        self.root = ""
+        self.chunk = 1024
+        self.delay = 0.1
+        self.status = 404
+        self.cut = 1000
+        self.hold = 0.0
+
+    def update(self, query):
+        for key, values in query.items():
+            value = values[-1]
+            if key in ("mode", "root"):
+                setattr(self, key, value)
+            elif key in ("chunk", "status", "cut"):
+                setattr(self, key, int(value))
+            elif key in ("delay", "hold"):
+                setattr(self, key, float(value))
+            else:
+                raise ValueError("unknown setting " + key)
+        if self.mode not in ("normal", "slow", "status", "cut"):
+            raise ValueError("unknown mode " + self.mode)
+
+
+class State:
+    def __init__(self, root, log_file):
+        self.base = os.path.abspath(root)
+        self.lock = threading.Lock()
+        self.behaviour = Behaviour()
+        self.log = []
+        self.log_file = log_file
+        self.last_request = time.monotonic()
+
+    def record(self, line):
+        with self.lock:
+            self.log.append(line)
+            if self.log_file:
+                with open(self.log_file, "a", encoding="utf-8") as f:
+                    f.write(line + "\n")
+
+
+class Handler(BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    server_version = "TamarisDownload/1.0"
+
+    def log_message(self, format, *args):  # quiet: the tests read /control/log
+        pass
+
+    @property
+    def state(self):
+        return self.server.state
+
+    def do_HEAD(self):
+        self.serve(head=True)
+
+    def do_GET(self):
+        self.serve(head=False)
+
+    def serve(self, head):
+        self.state.last_request = time.monotonic()
+        url = urllib.parse.urlsplit(self.path)
+        if url.path.startswith("/control/"):
+            self.control(url)
+            return
+        with self.state.lock:
+            b = self.state.behaviour
+            behaviour = Behaviour()
+            behaviour.__dict__.update(b.__dict__)
+        name = None
+        if url.path == "/prenos/" or url.path == "/prenos":
+            values = urllib.parse.parse_qs(url.query, keep_blank_values=True).get("paket")
+            name = values[-1] if values else None
+        elif url.path.startswith("/MSI/2.0/"):
+            name = urllib.parse.unquote(url.path[len("/MSI/2.0/"):])
+        if behaviour.hold:
+            time.sleep(behaviour.hold)
+        sent, end = 0, "complete"
+        try:
+            if behaviour.mode == "status":
+                status = behaviour.status
+                self.answer_page(status, "Error %d" % status, head)
+            else:
+                path = self.file_of(behaviour.root, name)
+                if path is None:
+                    status = 404
+                    self.answer_page(status, "No such file", head)
+                else:
+                    status = 200
+                    sent, end = self.answer_file(path, behaviour, head)
+        except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError) as e:
+            end = "aborted"
+            sent = getattr(e, "sent", sent)
+        self.state.record("%s\t%s\t%d\t%d\t%s" % (self.command, self.path, status, sent, end))
+
+    def file_of(self, root, name):
+        if not name or "/" in name or "\\" in name or name in (".", ".."):
+            return None
+        folder = os.path.join(self.state.base, root) if root else self.state.base
+        path = os.path.join(folder, name)
+        return path if os.path.isfile(path) else None
+
+    def answer_page(self, status, text, head):
+        body = ("<html><body><h1>%s</h1></body></html>" % text).encode()
+        self.send_response(status)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-cache, no-store")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        if not head:
+            self.wfile.write(body)
+        self.close_connection = True
+
+    def answer_file(self, path, behaviour, head):
+        with open(path, "rb") as f:
+            data = f.read()
+        self.send_response(200)
+        self.send_header("Content-Type", "application/x-msi")
+        self.send_header("Content-Length", str(len(data)))
+        # Every answer comes from here, never from a client's cache.
+        self.send_header("Cache-Control", "no-cache")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        if head:
+            return 0, "complete"
+        sent = 0
+        try:
+            if behaviour.mode == "cut":
+                part = data[: max(0, min(behaviour.cut, len(data) - 1))]
+                self.wfile.write(part)
+                self.wfile.flush()
+                sent = len(part)
+                # Close hard, so the client sees the connection end early.
+                self.connection.shutdown(socket.SHUT_RDWR)
+                return sent, "cut"
+            if behaviour.mode == "slow":
+                step = max(1, behaviour.chunk)
+                for offset in range(0, len(data), step):
+                    if offset:
+                        time.sleep(behaviour.delay)
+                    self.wfile.write(data[offset : offset + step])
+                    self.wfile.flush()
+                    sent = offset + len(data[offset : offset + step])
+                return sent, "complete"
+            self.wfile.write(data)
+            self.wfile.flush()
+            return len(data), "complete"
+        except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError) as e:
+            e.sent = sent
+            raise
+
+    def control(self, url):
+        query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+        status, text = 200, "ok\n"
+        if url.path == "/control/set":
+            with self.state.lock:
+                try:
+                    self.state.behaviour.update(query)
+                except ValueError as e:
+                    status, text = 400, str(e) + "\n"
+        elif url.path == "/control/reset":
+            with self.state.lock:
+                self.state.behaviour = Behaviour()
+                self.state.log = []
+        elif url.path == "/control/log":
+            with self.state.lock:
+                text = "".join(line + "\n" for line in self.state.log)
+        elif url.path == "/control/stop":
+            threading.Thread(target=self.server.shutdown, daemon=True).start()
+        else:
+            status, text = 404, "unknown control request\n"
+        body = text.encode()
+        self.send_response(status)
+        self.send_header("Content-Type", "text/plain; charset=utf-8")
+        self.send_header("Content-Length", str(len(body)))
+        self.send_header("Cache-Control", "no-cache, no-store")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.wfile.write(body)
+        self.close_connection = True
+
+
+class Server(ThreadingHTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def watchdog(server, lifetime, idle):
+    """Stops the server after its lifetime or a quiet spell, whichever first."""
+    started = time.monotonic()
+    while True:
+        time.sleep(0.5)
+        now = time.monotonic()
+        if now - started > lifetime or now - server.state.last_request > idle:
+            server.shutdown()
+            return
+
+
+def write_atomically(path, text):
+    temporary = path + ".tmp"
+    with open(temporary, "w") as f:
+        f.write(text)
+    os.replace(temporary, path)
+
+
+def stop(pid_file):
+    try:
+        pid = int(open(pid_file).read().split()[0])
+    except (OSError, ValueError, IndexError):
+        return 0
+    # Only a server of ours: the pid may be stale and taken by another process.
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            ours = os.path.basename(__file__).encode() in f.read()
+    except OSError:
+        ours = False
+    if ours:
+        try:
+            os.kill(pid, signal.SIGTERM)
+        except ProcessLookupError:
+            pass
+    else:
+        pid = None
+    for _ in range(50 if pid else 0):
+        try:
+            os.kill(pid, 0)
+        except ProcessLookupError:
+            break
+        time.sleep(0.1)
+    try:
+        os.remove(pid_file)
+    except OSError:
+        pass
+    return 0
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--root", help="folder whose files are served")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--ready-file")
+    parser.add_argument("--pid-file")
+    parser.add_argument("--log-file")
+    parser.add_argument("--lifetime", type=float, default=1800)
+    parser.add_argument("--idle", type=float, default=600)
+    parser.add_argument("--daemon", action="store_true")
+    parser.add_argument("--stop", action="store_true")
+    args = parser.parse_args()
+
+    if args.stop:
+        if not args.pid_file:
+            parser.error("--stop needs --pid-file")
+        return stop(args.pid_file)
+    if not args.root or not os.path.isdir(args.root):
+        parser.error("--root must name a folder")
+    if args.ready_file and os.path.exists(args.ready_file):
+        os.remove(args.ready_file)
+    if args.pid_file and os.path.exists(args.pid_file):
+        stop(args.pid_file)  # one left behind by an earlier run that was cut short
+
+    # Bind before going to the background, so a busy port is told here.
+    server = Server((LOOPBACK, args.port), Handler)
+    server.state = State(args.root, args.log_file)
+    port = server.server_address[1]
+
+    if args.daemon:
+        ready_read, ready_write = os.pipe()
+        child = os.fork()
+        if child:
+            os.close(ready_write)
+            server.socket.close()
+            # The parent returns once the child tells that it serves.
+            said = os.read(ready_read, 16)
+            if not said:
+                print("the server did not start", file=sys.stderr)
+                return 1
+            print(port)
+            return 0
+        os.close(ready_read)
+        os.setsid()
+        devnull = os.open(os.devnull, os.O_RDWR)
+        for fd in (0, 1, 2):
+            os.dup2(devnull, fd)
+
+    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown, daemon=True).start())
+    if args.pid_file:
+        write_atomically(args.pid_file, "%d %d\n" % (os.getpid(), port))
+    if args.ready_file:
+        write_atomically(args.ready_file, "%d\n" % port)
+    if args.daemon:
+        os.write(ready_write, b"ok")
+        os.close(ready_write)
+    else:
+        print(port, flush=True)
+    threading.Thread(target=watchdog, args=(server, args.lifetime, args.idle), daemon=True).start()
+    try:
+        server.serve_forever(poll_interval=0.2)
+    finally:
+        server.server_close()
+        if args.pid_file:
+            try:
+                if open(args.pid_file).read().split()[0] == str(os.getpid()):
+                    os.remove(args.pid_file)
+            except OSError:
+                pass
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,286 @@
+// The application shell as a user and a calling script see it: the real setup
+// and setup variants (configs/) run under Wine, in English (LC_ALL=en_US.UTF-8).
+//
+//  - every command-line row that ends start-up: the usage text (message 37)
+//    with exit code 0 or 160, and "/v" with one file, which shows nothing and
+//    ends with a verdict;
+//  - a setup started from a folder whose path has blanks and letters outside
+//    ASCII;
+//  - the single-instance guard with a second real process;
+//  - the exit code of worker runs, the progress window while the worker runs,
+//    and the application title as caption;
+//  - one fact of Wine that the harness is built around (the language of a
+//    child process).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "shell_texts.h"
+#include "support/driver.h"
+
+using namespace pelorin_test;
+
+namespace {
+
+// Wine starts a process in about a second, more on a loaded machine.
+const DWORD kStartMs = 30000;
+const DWORD kEndMs = 30000;
+
+const DWORD kProviderUnknown = 0x800B0001;     // TRUST_E_PROVIDER_UNKNOWN
+const DWORD kSubjectNotTrusted = 0x800B0004;   // TRUST_E_SUBJECT_NOT_TRUSTED
+const wchar_t kGlobalMutex[] = L"Global\\_MSISETUP_{2956EBA1-9B5A-4679-8618-357136DA66CA}";
+
+const CatalogueTexts& English() { return kCatalogue[0]; }
+
+std::wstring Variant(const wchar_t* name) {
+  return BinPath(std::wstring(PELORIN_TEST_SETUPS) + L"\\" + name + L".exe");
+}
+
+bool IsVerdict(DWORD code) { return code == 0 || code == kProviderUnknown || code == kSubjectNotTrusted; }
+
+std::string Hex(DWORD code) {
+  char text[16];
+  snprintf(text, sizeof(text), "0x%08lX", (unsigned long)code);
+  return text;
+}
+
+// Starts `exe` and expects the usage text, in English, as the only window;
+// presses OK and gives the exit code.
+DWORD ExpectUsage(const std::wstring& exe, const std::wstring& arguments) {
+  Process setup = Process::Start(exe, arguments);
+  EXPECT_TRUE(setup.ok()) << Printable(setup.error());
+  HWND box = WaitForMessageBox(setup.id(), kStartMs, setup.handle());
+  EXPECT_TRUE(box) << "no usage text for " << Printable(arguments) << "; exit code " << Hex(setup.ExitCode());
+  if (!box) return setup.ExitCode();
+  MessageBoxContent content = ReadMessageBox(box);
+  EXPECT_EQ(Printable(English().usage), Printable(content.text)) << "arguments: " << Printable(arguments);
+  EXPECT_EQ(Printable(English().title), Printable(content.caption));
+  EXPECT_EQ(std::vector<int>{IDOK}, content.ButtonIds());
+  EXPECT_EQ(nullptr, content.owner) << "the usage text comes before any window of the setup";
+  EXPECT_EQ((UINT)MB_ICONINFORMATION, content.icon) << "icon";
+  EXPECT_EQ(1u, TopLevelWindows(setup.id()).size()) << "no progress window before the usage text is closed";
+  EXPECT_TRUE(ClickButton(box, IDOK));
+  DWORD code = STILL_ACTIVE;
+  EXPECT_TRUE(setup.Finish(kEndMs, &code)) << "the setup did not end after OK";
+  return code;
+}
+
+// Starts `exe` and expects it to end by itself without showing any window;
+// gives the exit code.
+DWORD ExpectNoWindow(const std::wstring& exe, const std::wstring& arguments) {
+  Process setup = Process::Start(exe, arguments);
+  EXPECT_TRUE(setup.ok()) << Printable(setup.error());
+  HWND window = WaitForWindow(setup.id(), nullptr, kStartMs + kEndMs, nullptr, setup.handle());
+  EXPECT_EQ(nullptr, window) << "a window appeared: \"" << Printable(window ? WindowText(window) : L"")
+                             << "\" for " << Printable(arguments);
+  DWORD code = STILL_ACTIVE;
+  EXPECT_TRUE(setup.Finish(kEndMs, &code)) << "the setup did not end by itself";
+  return code;
+}
+
+// Starts `exe` and expects that it ends by itself without a message box (a
+// progress window may come and go); gives the exit code.
+DWORD ExpectNoMessage(const std::wstring& exe, const std::wstring& arguments = L"") {
+  Process setup = Process::Start(exe, arguments);
+  EXPECT_TRUE(setup.ok()) << Printable(setup.error());
+  HWND box = WaitForMessageBox(setup.id(), kStartMs + kEndMs, setup.handle());
+  EXPECT_EQ(nullptr, box) << "a message appeared: " << Printable(box ? ReadMessageBox(box).text : L"");
+  DWORD code = STILL_ACTIVE;
+  EXPECT_TRUE(setup.Finish(kEndMs, &code)) << "the setup did not end by itself";
+  return code;
+}
+
+bool MutexExists(const wchar_t* name) {
+  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, name);
+  if (!mutex) return false;
+  CloseHandle(mutex);
+  return true;
+}
+
+// ------------------------------------------------------------------ command line
+
+// First arguments that are not understood, "/?" included: usage text, 0.
+class UsageRow : public testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(UsageRow, ShowsTheUsageTextAndEndsWithZero) { EXPECT_EQ(0u, ExpectUsage(SetupPath(), GetParam())); }
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, UsageRow,
+                         testing::Values(L"/?",             // asked for
+                                         L"-?",             // the other switch character
+                                         L"/x",             // a switch with another letter
+                                         L"-Z extra",       // the same, whatever follows
+                                         L"/",              // a lone switch character
+                                         L"/ab",            // three characters
+                                         L"/vv file.txt",   // three characters, though it begins like /v
+                                         L"ab",             // two characters without a switch
+                                         L"\"/a\"",         // the switch "/a" in quotes
+                                         L"\"",             // a lone opening quote
+                                         L"   \t/?  "));    // blanks around
+
+// "/v" without exactly one file: usage text, 160.
+class MalformedVerifyRow : public testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(MalformedVerifyRow, ShowsTheUsageTextAndEndsWith160) {
+  EXPECT_EQ((DWORD)ERROR_BAD_ARGUMENTS, ExpectUsage(SetupPath(), GetParam()));
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLine, MalformedVerifyRow,
+                         testing::Values(L"/v",                      // no file
+                                         L"-V   ",                   // only blanks after it
+                                         L"/v first.txt second.txt", // two files
+                                         L"/v \"first.txt\"second",  // text right after the closing quote
+                                         L"/V \"a b.txt\" \"c.txt\""));
+
+// "/v" with one file: no window at all, the verdict as exit code. Signature
+// checking is still being built: only the set of verdicts is asserted here.
+TEST(VerifyCommand, OneQuotedFileWithBlanksShowsNothingAndEndsWithAVerdict) {
+  TempFolder folder;
+  ASSERT_TRUE(folder.ok());
+  std::wstring file = folder.Write(L"a file.txt", "not signed\n");
+  ASSERT_FALSE(file.empty());
+  DWORD code = ExpectNoWindow(SetupPath(), L"/v " + Quote(file));
+  EXPECT_TRUE(IsVerdict(code)) << "exit code " << Hex(code);
+}
+
+TEST(VerifyCommand, UnquotedFileWithTrailingBlankIsOneFile) {
+  DWORD code = ExpectNoWindow(SetupPath(), L"-v " + SetupPath() + L"  ");
+  EXPECT_TRUE(IsVerdict(code)) << "exit code " << Hex(code);
+}
+
+TEST(VerifyCommand, MissingClosingQuoteRunsToTheEnd) {
+  TempFolder folder;
+  ASSERT_TRUE(folder.ok());
+  std::wstring file = folder.Write(L"open quote.txt", "x");
+  DWORD code = ExpectNoWindow(SetupPath(), L"/V \"" + file);
+  EXPECT_TRUE(IsVerdict(code)) << "exit code " << Hex(code);
+}
+
+// ------------------------------------------------------------------ where the setup lives
+
+TEST(SetupFolder, RunsFromAFolderWithBlanksAndLettersOutsideAscii) {
+  TempFolder folder;
+  ASSERT_TRUE(folder.ok());
+  std::wstring setup = folder.Copy(SetupPath(), L"Namestitev \u0160ola.exe");
+  ASSERT_FALSE(setup.empty());
+  EXPECT_EQ(0u, ExpectUsage(setup, L"/?"));
+  DWORD code = ExpectNoWindow(setup, L"/v " + Quote(setup));
+  EXPECT_TRUE(IsVerdict(code)) << "exit code " << Hex(code);
+
+  std::wstring empty = folder.Copy(Variant(L"empty_table"), L"Prazna \u010Dre\u0161nja.exe");
+  ASSERT_FALSE(empty.empty());
+  EXPECT_EQ(0u, ExpectNoMessage(empty));
+}
+
+// ------------------------------------------------------------------ worker runs
+
+TEST(WorkerRun, EmptyProductTableEndsWithZeroAndShowsNothing) {
+  EXPECT_EQ(0u, ExpectNoMessage(Variant(L"empty_table")));
+}
+
+TEST(WorkerRun, LanguageArrayWithoutEntriesEndsWith160WithoutMessage) {
+  EXPECT_EQ((DWORD)ERROR_BAD_ARGUMENTS, ExpectNoMessage(Variant(L"lang_zero")));
+}
+
+TEST(WorkerRun, ProductWithoutLanguagesEndsWith160WithoutMessage) {
+  EXPECT_EQ((DWORD)ERROR_BAD_ARGUMENTS, ExpectNoMessage(Variant(L"no_languages")));
+}
+
+// Two products that ask first. While the question is up the progress window
+// is there, captioned with the application title, and owns the question; No
+// skips the product and the next one is asked; after the last No the worker
+// ends, and with it the process, with 0.
+TEST(WorkerRun, AskFirstAnsweredNoSkipsEachProductAndEndsWithZero) {
+  Process setup = Process::Start(Variant(L"ask_first"), L"");
+  ASSERT_TRUE(setup.ok()) << Printable(setup.error());
+
+  const wchar_t* products[] = {L"Alpha \u010Cebela", L"Beta"};
+  HWND progress = nullptr;
+  for (const wchar_t* product : products) {
+    SCOPED_TRACE(Printable(product));
+    HWND box = WaitForMessageBox(setup.id(), kStartMs, setup.handle());
+    ASSERT_TRUE(box) << "no question; exit code " << Hex(setup.ExitCode());
+    MessageBoxContent question = ReadMessageBox(box);
+    EXPECT_EQ(Printable(WithInsert(English().askInstall, product)), Printable(question.text));
+    EXPECT_EQ(Printable(English().title), Printable(question.caption));
+    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), question.ButtonIds());
+    EXPECT_EQ((UINT)MB_ICONQUESTION, question.icon) << "icon";
+
+    HWND dialog = WaitForDialog(setup.id(), 1000);
+    ASSERT_TRUE(dialog) << "no progress window while the worker runs";
+    if (progress) EXPECT_EQ(progress, dialog) << "one progress window for the whole run";
+    progress = dialog;
+    EXPECT_EQ(Printable(English().title), Printable(WindowText(progress)));
+    EXPECT_EQ(L"Cancel", ControlText(progress, IDCANCEL));
+    for (int id : {101, 103, 104, 105, IDCANCEL}) EXPECT_TRUE(GetDlgItem(progress, id)) << "control " << id;
+    EXPECT_EQ(progress, question.owner) << "the question is owned by the progress window";
+    EXPECT_FALSE(IsWindowEnabled(progress)) << "the owner is disabled while the question is up";
+
+    ASSERT_TRUE(ClickButton(box, IDNO));
+    EXPECT_TRUE(WaitForWindowGone(box, 5000));
+  }
+  DWORD code = STILL_ACTIVE;
+  ASSERT_TRUE(setup.Finish(kEndMs, &code)) << "the process did not end with its worker";
+  EXPECT_EQ(0u, code);
+  EXPECT_FALSE(IsWindow(progress));
+}
+
+// ------------------------------------------------------------------ the harness under Wine
+
+// Under Wine a child takes its interface language from the Unix locale that
+// it inherits, not from LC_ALL in the environment block it is started with;
+// so the language tests run their whole program in each locale (see
+// support/driver.h). Should Wine ever change this, this test tells.
+TEST(Harness, EnvironmentBlockDoesNotChooseTheChildsLanguage) {
+  ASSERT_EQ(English().language, UiLanguage()) << "this program runs with LC_ALL=en_US.UTF-8";
+  StartOptions options;
+  options.environment = {L"LC_ALL=sl_SI.UTF-8", L"LANG=sl_SI.UTF-8", L"LC_MESSAGES=sl_SI.UTF-8"};
+  Process setup = Process::Start(SetupPath(), L"/?", options);
+  ASSERT_TRUE(setup.ok()) << Printable(setup.error());
+  HWND box = WaitForMessageBox(setup.id(), kStartMs, setup.handle());
+  ASSERT_TRUE(box);
+  EXPECT_EQ(Printable(English().usage), Printable(ReadMessageBox(box).text));
+  ClickButton(box, IDOK);
+  DWORD code = STILL_ACTIVE;
+  EXPECT_TRUE(setup.Finish(kEndMs, &code));
+}
+
+// ------------------------------------------------------------------ single instance
+
+// While one setup waits in its first question, a second setup ends at once
+// with 1618 and shows nothing; "/?" and "/v" are still served; the mutex
+// exists as long as the first setup runs.
+TEST(SingleInstance, SecondSetupEndsWith1618WhileTheFirstRuns) {
+  ASSERT_FALSE(MutexExists(kGlobalMutex)) << "a setup from elsewhere holds the mutex";
+  Process first = Process::Start(Variant(L"ask_first"), L"");
+  ASSERT_TRUE(first.ok()) << Printable(first.error());
+  HWND question = WaitForMessageBox(first.id(), kStartMs, first.handle());
+  ASSERT_TRUE(question) << "the first setup asks nothing; exit code " << Hex(first.ExitCode());
+
+  EXPECT_TRUE(MutexExists(kGlobalMutex)) << "OpenMutexW: " << GetLastError();
+
+  EXPECT_EQ((DWORD)ERROR_INSTALL_ALREADY_RUNNING, ExpectNoWindow(SetupPath(), L""));
+  EXPECT_EQ((DWORD)ERROR_INSTALL_ALREADY_RUNNING, ExpectNoWindow(Variant(L"ask_first"), L""));
+  EXPECT_EQ((DWORD)ERROR_INSTALL_ALREADY_RUNNING, ExpectNoWindow(SetupPath(), L"/a"));
+  EXPECT_EQ(0u, ExpectUsage(SetupPath(), L"/?"));
+  EXPECT_EQ((DWORD)ERROR_BAD_ARGUMENTS, ExpectUsage(SetupPath(), L"/v"));
+  DWORD verdict = ExpectNoWindow(SetupPath(), L"/v " + Quote(SetupPath()));
+  EXPECT_TRUE(IsVerdict(verdict)) << "exit code " << Hex(verdict);
+
+  // The first setup was not disturbed: it still asks, and ends normally.
+  EXPECT_TRUE(IsWindow(question));
+  EXPECT_TRUE(first.Running());
+  ASSERT_TRUE(ClickButton(question, IDNO));
+  HWND next = WaitForWindow(first.id(), L"#32770", kStartMs,
+                            [question](HWND w) { return w != question && IsMessageBox(w); }, first.handle());
+  ASSERT_TRUE(next);
+  ASSERT_TRUE(ClickButton(next, IDNO));
+  DWORD code = STILL_ACTIVE;
+  ASSERT_TRUE(first.Finish(kEndMs, &code));
+  EXPECT_EQ(0u, code);
+  EXPECT_FALSE(MutexExists(kGlobalMutex)) << "the mutex outlived its setup";
+
+  // With the first setup gone a new one runs.
+  EXPECT_EQ(0u, ExpectNoMessage(Variant(L"empty_table")));
+}
+
+}  // namespace

@@ -1,0 +1,59 @@
+# The Installer engine binding under Wine: which msi.dll the setup binds for
+# each kind of registered "InstallerLocation" value (real values in the test
+# prefix's registry), what an engine lacking an entry does, and reading file
+# versions. The engines and version resources are made here from source.
+
+set(PELORIN_ENGINE_MATERIAL_DIR "${CMAKE_CURRENT_BINARY_DIR}/material")
+
+# material/<folder>/<file>, a DLL built from the given sources.
+function(pelorin_engine_material target folder file)
+  add_library(${target} SHARED ${ARGN})
+  set_target_properties(${target} PROPERTIES
+      PREFIX "" OUTPUT_NAME "${file}" LINKER_LANGUAGE CXX
+      RUNTIME_OUTPUT_DIRECTORY "${PELORIN_ENGINE_MATERIAL_DIR}/${folder}"
+      ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/material-lib/${target}")
+  target_link_options(${target} PRIVATE -static -s)
+endfunction()
+
+# An engine with all eleven entries, and one without MsiReinstallProductW.
+pelorin_engine_material(engine_stub_complete engine-complete msi
+    "${CMAKE_CURRENT_SOURCE_DIR}/material/engine_stub.cpp")
+pelorin_engine_material(engine_stub_partial engine-partial msi
+    "${CMAKE_CURRENT_SOURCE_DIR}/material/engine_stub.cpp")
+target_compile_definitions(engine_stub_partial PRIVATE ENGINE_STUB_WITHOUT_REINSTALL)
+# Version resources: one as the resource compiler writes it, two written by
+# hand, and a library without any.
+pelorin_engine_material(version_7_21 versions version-7-21
+    "${CMAKE_CURRENT_SOURCE_DIR}/material/version_7_21.rc")
+pelorin_engine_material(version_without_fixed versions version-without-fixed
+    "${CMAKE_CURRENT_SOURCE_DIR}/material/version_without_fixed.rc")
+pelorin_engine_material(version_short_fixed versions version-short-fixed
+    "${CMAKE_CURRENT_SOURCE_DIR}/material/version_short_fixed.rc")
+pelorin_engine_material(version_none versions version-none
+    "${CMAKE_CURRENT_SOURCE_DIR}/material/no_resources.cpp")
+set(_engine_material engine_stub_complete engine_stub_partial
+    version_7_21 version_without_fixed version_short_fixed version_none)
+
+file(RELATIVE_PATH _engine_material_relative "${CMAKE_BINARY_DIR}" "${PELORIN_ENGINE_MATERIAL_DIR}")
+string(REPLACE "/" "\\\\" _engine_material_relative "${_engine_material_relative}")
+
+pelorin_wine_test(engine_binding SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/engine_binding.cpp"
+    LINK_PROGRAM DEPENDS ${_engine_material})
+target_compile_definitions(engine_binding PRIVATE "PELORIN_TEST_ENGINE_MATERIAL=L\"${_engine_material_relative}\"")
+target_link_libraries(engine_binding PRIVATE ntdll)
+# Wine hands out its built-in msi.dll for any file of that name unless told
+# to load the file itself ("native first"); the system's msi.dll, a Wine
+# placeholder, still gives the built-in one.
+set_tests_properties(engine_binding PROPERTIES
+    ENVIRONMENT "LC_ALL=en_US.UTF-8;GTEST_FILTER=-WithoutSystemEngine.*;WINEDLLOVERRIDES=mscoree,mshtml=\\;msi=n,b")
+
+# The same program on a system without any msi.dll: Wine is told to load none.
+add_test(NAME engine_binding_without_system_engine COMMAND engine_binding)
+set_tests_properties(engine_binding_without_system_engine PROPERTIES
+    ENVIRONMENT "LC_ALL=en_US.UTF-8;GTEST_FILTER=WithoutSystemEngine.*;WINEDLLOVERRIDES=mscoree,mshtml,msi="
+    TIMEOUT 300 RESOURCE_LOCK wine)
+
+pelorin_wine_test(engine_file_version SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/engine_file_version.cpp"
+    LINK_PROGRAM DEPENDS ${_engine_material})
+target_compile_definitions(engine_file_version PRIVATE "PELORIN_TEST_ENGINE_MATERIAL=L\"${_engine_material_relative}\"")
+target_link_libraries(engine_file_version PRIVATE version)

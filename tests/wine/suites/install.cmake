@@ -1,0 +1,92 @@
+# Package installation under Wine: the real setup, and setups built from test
+# configurations (configs/install_*.cpp), install sample Tamaris packages
+# (packages/, built with wixl and signed by a test certificate made at build
+# time) from beside themselves or from a download server on the loopback
+# interface (server/download_server.py); plus tests that call the
+# installation code directly, with seams for what Wine cannot show.
+#
+# The download address is compiled into a setup, so the test server listens
+# on a port fixed at configure time: PELORIN_TEST_PORT. The ctest fixture
+# "install_server" starts the server on it before the scenarios and stops it
+# after them; the server also stops by itself after a quiet spell.
+
+set(PELORIN_TEST_PORT 48712 CACHE STRING
+    "Loopback port of the download server that the installation tests start (compiled into their setups)")
+set(_install_url "http://127.0.0.1:${PELORIN_TEST_PORT}/prenos/?verzija=4.12&paket=")
+set(_install_engine_url "http://127.0.0.1:${PELORIN_TEST_PORT}/MSI/2.0/")
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+
+# Sample packages.
+set(_packages_dir "${CMAKE_CURRENT_BINARY_DIR}/packages")
+add_custom_command(OUTPUT "${_packages_dir}/products.txt"
+    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" "${_packages_dir}"
+    DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" "${CMAKE_CURRENT_SOURCE_DIR}/packages/tamaris.wxs"
+    COMMENT "Building and signing the sample Tamaris packages")
+add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/products.txt")
+
+# Setups with the test server's address compiled in.
+set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
+set(_install_setups)
+foreach(variant tamaris one_language ask_first patch_only no_download_url bad_operation lang_zero installupd
+        long_version)
+  if(variant STREQUAL "tamaris")
+    set(_config "${CMAKE_SOURCE_DIR}/app/config_tamaris.cpp")
+  else()
+    set(_config "${CMAKE_CURRENT_SOURCE_DIR}/configs/install_${variant}.cpp")
+  endif()
+  pelorin_add_setup(pelorin_install_${variant}
+      CONFIG_SOURCE "${_config}"
+      DOWNLOAD_URL "${_install_url}"
+      ENGINE_URL "${_install_engine_url}"
+      OUTPUT_NAME "install_${variant}")
+  set_target_properties(pelorin_install_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${_install_setups_dir}")
+  list(APPEND _install_setups pelorin_install_${variant})
+endforeach()
+
+# The hook library that presses Cancel right as a status text is written.
+add_library(install_cancel_hook MODULE "${CMAKE_CURRENT_SOURCE_DIR}/install_cancel_hook.cpp")
+set_target_properties(install_cancel_hook PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
+target_compile_definitions(install_cancel_hook PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
+target_link_options(install_cancel_hook PRIVATE -static)
+target_link_libraries(install_cancel_hook PRIVATE user32)
+
+# The download server, as a fixture of the scenarios.
+set(_server "${CMAKE_CURRENT_SOURCE_DIR}/server/download_server.py")
+set(_server_pid "${CMAKE_CURRENT_BINARY_DIR}/download_server.pid")
+add_test(NAME install_server_start
+    COMMAND ${Python3_EXECUTABLE} "${_server}" --root "${_packages_dir}" --port ${PELORIN_TEST_PORT}
+            --daemon --pid-file "${_server_pid}" --log-file "${CMAKE_CURRENT_BINARY_DIR}/download_server.log"
+            --lifetime 5400 --idle 3000)
+set_tests_properties(install_server_start PROPERTIES FIXTURES_SETUP install_server TIMEOUT 30)
+add_test(NAME install_server_stop COMMAND ${Python3_EXECUTABLE} "${_server}" --stop --pid-file "${_server_pid}")
+set_tests_properties(install_server_stop PROPERTIES FIXTURES_CLEANUP install_server TIMEOUT 30)
+
+file(RELATIVE_PATH _packages_relative "${CMAKE_BINARY_DIR}" "${_packages_dir}")
+set(_install_definitions
+    "PELORIN_TEST_PORT=${PELORIN_TEST_PORT}"
+    "PELORIN_TEST_DOWNLOAD_URL=L\"${_install_url}\"")
+
+# What the scenarios share: runs of a setup, the server's control, the products.
+add_library(install_scenario_support STATIC "${CMAKE_CURRENT_SOURCE_DIR}/install_common.cpp")
+target_compile_definitions(install_scenario_support PUBLIC ${_install_definitions})
+target_compile_options(install_scenario_support PRIVATE -municode)
+target_link_libraries(install_scenario_support PUBLIC pelorin_test_support msi wininet ws2_32 comctl32)
+
+# Scenarios: the real setup under Wine, grouped by behaviour.
+foreach(group download local cancel language config)
+  pelorin_wine_test(install_${group}_test
+      SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_${group}_test.cpp"
+      DEPENDS ${_install_setups} pelorin_install_packages install_cancel_hook
+      TIMEOUT 1200)
+  target_link_libraries(install_${group}_test PRIVATE install_scenario_support)
+  set_tests_properties(install_${group}_test PROPERTIES FIXTURES_REQUIRED install_server
+      ENVIRONMENT "LC_ALL=en_US.UTF-8")
+endforeach()
+
+# The installation code called directly: processors and platforms that Wine
+# is not, and the engine call of every row of the command-line table.
+pelorin_wine_test(install_unit_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_unit_test.cpp"
+    LINK_PROGRAM DEPENDS pelorin_install_packages)
+target_compile_definitions(install_unit_test PRIVATE ${_install_definitions})
+target_link_libraries(install_unit_test PRIVATE msi)
+set_tests_properties(install_unit_test PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")

@@ -1,0 +1,783 @@
+// The Windows Installer engine upgrade as a user meets it: the setup's own
+// worker runs in this test program (see upgrade_harness.h) with the real
+// progress window, real message boxes answered by a second thread, the real
+// setup executable as the second instance that checks a download's
+// signature, real child processes for the redistributable (fake_engine/)
+// and a loopback HTTP server as the maker's download server.
+//
+// What Wine cannot be is played through the program's seams: an engine
+// older than 2.0 (Wine's is 4.5), an x86 processor (this test program is a
+// 64-bit one), and the restart of the computer, which is only recorded.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/worker.h"
+#include "engine/binding.h"
+#include "engine/upgrade.h"
+#include "install/processor.h"
+#include "ui/messages.h"
+#include "ui/resource.h"
+#include "upgrade_harness.h"
+#include "windows_http_server.h"
+
+extern wchar_t g_testEngineUrl[256];
+
+using namespace pelorin_test;
+using namespace upgrade_test;
+
+namespace {
+
+std::wstring Material(const wchar_t* name) { return std::wstring(PELORIN_FAKE_ENGINE_DIR) + L"\\" + name; }
+
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  HANDLE in = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(in, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+  CloseHandle(in);
+  return bytes;
+}
+
+// ------------------------------------------------------------ seams
+
+USHORT g_machine = IMAGE_FILE_MACHINE_I386;
+bool g_machineKnown = true;
+BOOL WINAPI FakeIsWow64Process2(HANDLE, USHORT* processMachine, USHORT* nativeMachine) {
+  if (!g_machineKnown) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  *processMachine = IMAGE_FILE_MACHINE_UNKNOWN;
+  *nativeMachine = g_machine;
+  return TRUE;
+}
+IsWow64Process2Fn FindFakeIsWow64Process2(HMODULE) { return FakeIsWow64Process2; }
+
+DWORD g_engineVersionMS = 0x00010014;  // 1.20
+DWORD ReadOldEngineVersion(const wchar_t*, DWORD* versionMS) {
+  *versionMS = g_engineVersionMS;
+  return 0;
+}
+
+struct RestartRequest {
+  UINT flags;
+  DWORD reason;
+};
+std::vector<RestartRequest> g_restarts;
+BOOL WINAPI RecordRestart(UINT flags, DWORD reason) {
+  g_restarts.push_back({flags, reason});
+  return TRUE;
+}
+
+// ------------------------------------------------------------ texts
+
+std::wstring Text(UINT id) { return LoadMessageText(id).c_str(); }
+std::wstring Text(UINT id, const std::wstring& insert) { return FormatMessageText(id, {insert.c_str()}).c_str(); }
+
+// The insert that fills "%1" in the shown text of message `id`; empty when
+// the text is not that message.
+std::wstring InsertOf(UINT id, const std::wstring& shown) {
+  std::wstring format = Text(id);
+  size_t mark = format.find(L"%1");
+  if (mark == std::wstring::npos) return L"";
+  std::wstring before = format.substr(0, mark), after = format.substr(mark + 2);
+  if (shown.size() < before.size() + after.size() || shown.compare(0, before.size(), before) != 0 ||
+      shown.compare(shown.size() - after.size(), after.size(), after) != 0)
+    return L"";
+  return shown.substr(before.size(), shown.size() - before.size() - after.size());
+}
+
+const std::vector<int> kOk = {IDOK};
+const std::vector<int> kYesNo = {IDYES, IDNO};
+
+void ExpectBox(const SetupOutcome& outcome, size_t index, const std::wstring& text, UINT icon,
+               const std::vector<int>& buttons) {
+  ASSERT_LT(index, outcome.boxes.size()) << "no message box number " << index + 1;
+  const MessageBoxContent& box = outcome.boxes[index];
+  EXPECT_EQ(Printable(text), Printable(box.text)) << "message box number " << index + 1;
+  EXPECT_EQ(icon, box.icon) << Printable(box.text);
+  EXPECT_EQ(buttons, box.ButtonIds()) << Printable(box.text);
+  EXPECT_EQ(Printable(Text(MSG_APP_TITLE)), Printable(box.caption));
+}
+
+// The question whether to upgrade, owned by the progress window.
+void ExpectUpgradeQuestion(const SetupOutcome& outcome) {
+  ExpectBox(outcome, 0, Text(MSG_ENGINE_TOO_OLD), MB_ICONQUESTION, kYesNo);
+  if (!outcome.boxes.empty()) EXPECT_EQ(outcome.progressWindow, outcome.boxes[0].owner);
+}
+
+std::string Texts(const SetupOutcome& outcome) {
+  std::string all;
+  for (const MessageBoxContent& box : outcome.boxes) all += "\n  [" + Printable(box.text) + "]";
+  return all;
+}
+
+struct ChildRun {
+  std::wstring commandLine;
+  std::wstring modulePath;
+};
+
+// ------------------------------------------------------------ fixture
+
+class EngineUpgrade : public testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(setupFolder_.ok());
+    ASSERT_TRUE(workFolder_.ok());
+    ASSERT_TRUE(server_.ok());
+    UseSetup(SetupPath());
+
+    CPelorinApp& app = App();
+    app.m_notNt = FALSE;
+    app.m_isAdmin = TRUE;
+    app.m_osMajor = 6;
+
+    savedProcessor_ = g_processorSeams;
+    g_processorSeams.findIsWow64Process2 = FindFakeIsWow64Process2;
+    g_machine = IMAGE_FILE_MACHINE_I386;
+    g_machineKnown = true;
+    ForgetNativeMachine();
+    savedEngineReader_ = g_readEngineVersion;
+    g_readEngineVersion = ReadOldEngineVersion;
+    g_engineVersionMS = 0x00010014;
+    savedExitWindows_ = g_exitWindowsEx;
+    g_exitWindowsEx = RecordRestart;
+    g_restarts.clear();
+
+    // A folder of the maker's server that no earlier download asked for,
+    // so that no download cache can answer in the server's place.
+    static int runs = 0;
+    std::string unique = "/u" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+                         std::to_string(++runs);
+    baseUrl_ = server_.Url(unique + "/MSI/2.0/");
+    SetEngineUrl(baseUrl_);
+    HttpReply notFound;
+    notFound.status = 404;
+    notFound.body = "not here";
+    server_.SetReply(notFound);
+
+    record_ = workFolder_.File(L"record.txt");
+    SetEnvironmentVariableW(L"PELORIN_FAKE_RECORD", record_.c_str());
+    SetEnvironmentVariableW(L"PELORIN_FAKE_EXIT", nullptr);
+  }
+
+  void TearDown() override {
+    g_processorSeams = savedProcessor_;
+    ForgetNativeMachine();
+    g_readEngineVersion = savedEngineReader_;
+    g_exitWindowsEx = savedExitWindows_;
+    for (const wchar_t* name : {L"PELORIN_FAKE_RECORD", L"PELORIN_FAKE_EXIT", L"PELORIN_FAKE_HOLD"})
+      SetEnvironmentVariableW(name, nullptr);
+  }
+
+  // The setup under test: a copy of `setup` as Pelorin.exe in the setup
+  // folder, which is where the redistributable is looked for first.
+  void UseSetup(const std::wstring& setup) {
+    std::wstring exe = setupFolder_.Copy(setup, L"Pelorin.exe");
+    ASSERT_FALSE(exe.empty()) << Printable(setup);
+    SetAppPaths(exe);
+  }
+  void SetAppPaths(const std::wstring& exe) {
+    App().m_exePath = WString(exe.c_str());
+    App().m_exeDir = WString((setupFolder_.path() + L"\\").c_str());
+  }
+  static void SetEngineUrl(const std::wstring& url) {
+    ASSERT_LT(url.size(), 255u);
+    wcscpy(g_testEngineUrl, url.c_str());
+  }
+
+  // A redistributable beside the setup.
+  std::wstring PlaceBesideSetup(const wchar_t* material, const wchar_t* name = L"InstMSIW.exe") {
+    std::wstring path = setupFolder_.Copy(Material(material), name);
+    EXPECT_FALSE(path.empty()) << Printable(Material(material));
+    return path;
+  }
+  // The redistributable on the maker's server.
+  void Serve(const wchar_t* material) {
+    HttpReply reply;
+    reply.body = ReadBytes(Material(material));
+    ASSERT_FALSE(reply.body.empty()) << Printable(Material(material));
+    server_.SetReply(reply);
+  }
+  static void EngineExitsWith(DWORD code) {
+    SetEnvironmentVariableW(L"PELORIN_FAKE_EXIT", std::to_wstring(code).c_str());
+  }
+
+  // The runs of stand-ins (engine, or a stand-in setup) in this test.
+  std::vector<ChildRun> Runs() const {
+    std::vector<ChildRun> runs;
+    std::string bytes = ReadBytes(record_);
+    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+    size_t start = 0;
+    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+      std::wstring line = text.substr(start, end - start);
+      size_t bar = line.rfind(L'|');
+      runs.push_back({line.substr(0, bar), bar == std::wstring::npos ? L"" : line.substr(bar + 1)});
+    }
+    return runs;
+  }
+
+  static std::wstring UpgradeCommandLine(const std::wstring& path) {
+    return L"\"" + path + L"\" /c:\"msiinst /delayreboot\"";
+  }
+
+  // The usual end of a run in which the worker stopped at the upgrade.
+  static void ExpectStopped(const SetupOutcome& outcome, DWORD result) {
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(result, outcome.workerResult);
+    EXPECT_EQ(result, outcome.exitCode);
+    EXPECT_FALSE(outcome.engineBound) << "the engine was bound after the upgrade failed";
+    EXPECT_FALSE(outcome.restartPending);
+    EXPECT_TRUE(g_restarts.empty());
+  }
+  // The usual end of a run that went on past the upgrade.
+  static void ExpectWentOn(const SetupOutcome& outcome) {
+    EXPECT_TRUE(outcome.finished);
+    EXPECT_EQ(0u, outcome.workerResult);
+    EXPECT_EQ(0u, outcome.exitCode);
+    EXPECT_TRUE(outcome.engineBound) << "the setup did not go on to bind the engine";
+  }
+
+  TempFolder setupFolder_;
+  TempFolder workFolder_{L"Pelorin upgrade work"};
+  LoopbackHttpServer server_;
+  std::wstring baseUrl_;
+  std::wstring record_;
+
+private:
+  ProcessorSeams savedProcessor_;
+  EngineVersionReader savedEngineReader_ = nullptr;
+  decltype(&ExitWindowsEx) savedExitWindows_ = nullptr;
+};
+
+// ------------------------------------------------------------ the gate
+
+TEST_F(EngineUpgrade, RecentEngineIsNeitherQuestionedNorUpgraded) {
+  g_readEngineVersion = GetFileVersionMS;  // Wine's own msi.dll, 4.5
+  PlaceBesideSetup(L"engine-2_0.exe");
+
+  SetupOutcome outcome = RunSetupWorker();
+
+  EXPECT_TRUE(outcome.boxes.empty()) << Texts(outcome);
+  EXPECT_TRUE(outcome.details.empty());
+  EXPECT_TRUE(Runs().empty());
+  ExpectWentOn(outcome);
+  EXPECT_FALSE(outcome.restartPending);
+}
+
+TEST_F(EngineUpgrade, EngineVersionsBelowTwoAreUpgradedAndTwoIsNot) {
+  // 1.20 reads as 120, below 200: proposed; 2.0 is enough.
+  g_engineVersionMS = 0x00010014;
+  EXPECT_TRUE(IsEngineUpgradeNeeded());
+  g_engineVersionMS = 0x00010063;  // 1.99
+  EXPECT_TRUE(IsEngineUpgradeNeeded());
+  g_engineVersionMS = 0x00020000;
+  EXPECT_FALSE(IsEngineUpgradeNeeded());
+  g_readEngineVersion = GetFileVersionMS;
+  EXPECT_FALSE(IsEngineUpgradeNeeded()) << "Wine's msi.dll 4.5 taken as too old";
+}
+
+// Sets the engine's registered folder for the time of a test, and puts
+// back what was there.
+class RegisteredEngineFolder {
+public:
+  RegisteredEngineFolder() {
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, INSTALLER_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
+    DWORD size = sizeof(saved_);
+    had_ = key_ && RegQueryValueExW(key_, L"InstallerLocation", nullptr, &type_, (BYTE*)saved_, &size) == 0;
+  }
+  ~RegisteredEngineFolder() {
+    if (!key_) return;
+    if (had_) {
+      RegSetValueExW(key_, L"InstallerLocation", 0, type_, (const BYTE*)saved_,
+                     (DWORD)((wcslen(saved_) + 1) * sizeof(wchar_t)));
+    } else {
+      RegDeleteValueW(key_, L"InstallerLocation");
+    }
+    RegCloseKey(key_);
+  }
+  bool Set(const std::wstring& folder) {
+    return key_ && RegSetValueExW(key_, L"InstallerLocation", 0, REG_SZ, (const BYTE*)folder.c_str(),
+                                  (DWORD)((folder.size() + 1) * sizeof(wchar_t))) == 0;
+  }
+
+private:
+  HKEY key_ = nullptr;
+  bool had_ = false;
+  DWORD type_ = REG_SZ;
+  wchar_t saved_[1024] = L"";
+};
+
+TEST_F(EngineUpgrade, RegisteredEngineIsJudgedAloneEvenWhenAnotherWouldLoad) {
+  g_readEngineVersion = GetFileVersionMS;
+  RegisteredEngineFolder registered;
+  wchar_t system[MAX_PATH];
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+
+  ASSERT_TRUE(registered.Set(system));
+  EXPECT_FALSE(IsEngineUpgradeNeeded()) << "the system's msi.dll 4.5, registered, taken as too old";
+  // Registered where there is no engine: upgraded, although the system's
+  // msi.dll 4.5 could be loaded by its name.
+  ASSERT_TRUE(registered.Set(workFolder_.path()));
+  EXPECT_TRUE(IsEngineUpgradeNeeded());
+  // (An old msi.dll planted there cannot be played: Wine reads the version
+  // of any file named msi.dll from its own built-in one.)
+}
+
+TEST_F(EngineUpgrade, UserWhoIsNoAdministratorIsToldSoAndNotAsked) {
+  App().m_isAdmin = FALSE;
+  PlaceBesideSetup(L"engine-2_0.exe");
+
+  SetupOutcome outcome = RunSetupWorker();
+
+  ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 0, Text(MSG_ADMIN_REQUIRED), MB_ICONERROR, kOk);
+  ExpectStopped(outcome, ERROR_INSTALL_FAILURE);
+  EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(EngineUpgrade, NoToTheQuestionCancelsTheSetup) {
+  PlaceBesideSetup(L"engine-2_0.exe");
+
+  SetupOutcome outcome = RunSetupWorker({IDNO});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectUpgradeQuestion(outcome);
+  ExpectBox(outcome, 1, Text(MSG_CANCELLED), MB_ICONWARNING, kOk);
+  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
+  EXPECT_TRUE(Runs().empty());
+  EXPECT_EQ(0, server_.requests());
+}
+
+TEST_F(EngineUpgrade, NtOnAnotherProcessorThanX86EndsWith1633AndNoMessage) {
+  PlaceBesideSetup(L"engine-2_0.exe");
+  struct {
+    USHORT machine;
+    bool known;
+    const char* name;
+  } const cases[] = {{IMAGE_FILE_MACHINE_AMD64, true, "x64"},
+                     {0xAA64, true, "ARM64"},
+                     {IMAGE_FILE_MACHINE_I386, false, "processor that cannot be told"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    g_machine = c.machine;
+    g_machineKnown = c.known;
+    ForgetNativeMachine();
+    SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
+
+    SetupOutcome outcome = RunSetupWorker({IDYES});
+
+    ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+    ExpectUpgradeQuestion(outcome);
+    ExpectStopped(outcome, ERROR_INSTALL_PLATFORM_UNSUPPORTED);
+    EXPECT_TRUE(outcome.details.empty());
+  }
+  EXPECT_TRUE(Runs().empty());
+  EXPECT_EQ(0, server_.requests());
+}
+
+TEST_F(EngineUpgrade, PlatformThatIsNotNtTakesTheAnsiRedistributableWhateverTheProcessor) {
+  App().m_notNt = TRUE;
+  g_machine = IMAGE_FILE_MACHINE_AMD64;  // never asked on such a platform
+  std::wstring ansi = PlaceBesideSetup(L"engine-2_0.exe", L"InstMSIA.exe");
+  PlaceBesideSetup(L"engine-2_0.exe", L"InstMSIW.exe");
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+  ExpectWentOn(outcome);
+  std::vector<ChildRun> runs = Runs();
+  ASSERT_EQ(1u, runs.size());
+  EXPECT_EQ(Printable(ansi), Printable(runs[0].modulePath));
+  EXPECT_EQ(Printable(UpgradeCommandLine(ansi)), Printable(runs[0].commandLine));
+}
+
+TEST_F(EngineUpgrade, PlatformThatIsNotNtDownloadsTheAnsiRedistributable) {
+  App().m_notNt = TRUE;
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIA.exe"), MB_ICONERROR, kOk);
+  ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
+}
+
+// ------------------------------------------------------------ a redistributable beside the setup
+
+TEST_F(EngineUpgrade, RedistributableBesideTheSetupRunsWithoutDownloadCheckOrStatusText) {
+  // Unsigned: had it been checked, it would have been refused.
+  std::wstring local = PlaceBesideSetup(L"engine-2_0.exe");
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+  ExpectUpgradeQuestion(outcome);
+  ExpectWentOn(outcome);
+  EXPECT_FALSE(outcome.restartPending);
+  EXPECT_TRUE(outcome.details.empty()) << Printable(outcome.details.empty() ? L"" : outcome.details[0]);
+  EXPECT_EQ(0, server_.requests());
+  std::vector<ChildRun> runs = Runs();
+  ASSERT_EQ(1u, runs.size());
+  EXPECT_EQ(Printable(local), Printable(runs[0].modulePath));
+  EXPECT_EQ(Printable(UpgradeCommandLine(local)), Printable(runs[0].commandLine));
+}
+
+TEST_F(EngineUpgrade, VersionGateRefusesTenToElevenAndPassesTheRest) {
+  struct {
+    const wchar_t* material;
+    bool passes;
+  } const cases[] = {{L"engine-10_5.exe", false}, {L"engine-11_99.exe", false}, {L"engine-none.exe", false},
+                     {L"engine-2_0.exe", true},   {L"engine-12_0.exe", true},   {L"engine-1_20.exe", true}};
+  size_t expectedRuns = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Printable(c.material));
+    std::wstring local = PlaceBesideSetup(c.material);
+    SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
+
+    SetupOutcome outcome = RunSetupWorker({IDYES});
+
+    if (c.passes) {
+      ++expectedRuns;
+      EXPECT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+      ExpectWentOn(outcome);
+    } else {
+      ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+      ExpectBox(outcome, 1, Text(MSG_ENGINE_INVALID, local), MB_ICONERROR, kOk);
+      ExpectStopped(outcome, ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_EQ(expectedRuns, Runs().size()) << "a refused redistributable ran, or a good one did not";
+  }
+}
+
+// ------------------------------------------------------------ what the redistributable answers
+
+TEST_F(EngineUpgrade, RestartNeededLetsTheSetupGoOnAndYesAtTheEndRestarts) {
+  PlaceBesideSetup(L"engine-2_0.exe");
+  EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
+
+  SetupOutcome outcome = RunSetupWorker({IDYES, IDYES});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectUpgradeQuestion(outcome);
+  ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
+  // Asked after the progress window has gone: it has no owner.
+  EXPECT_EQ(nullptr, outcome.boxes[1].owner);
+  ExpectWentOn(outcome);
+  EXPECT_TRUE(outcome.restartPending);
+  ASSERT_EQ(1u, g_restarts.size());
+  EXPECT_EQ((UINT)EWX_REBOOT, g_restarts[0].flags);
+  EXPECT_EQ(0u, g_restarts[0].reason);
+}
+
+TEST_F(EngineUpgrade, RestartNeededAndNoAtTheEndDoesNotRestart) {
+  PlaceBesideSetup(L"engine-2_0.exe");
+  EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
+
+  SetupOutcome outcome = RunSetupWorker({IDYES, IDNO});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
+  ExpectWentOn(outcome);
+  EXPECT_TRUE(g_restarts.empty());
+}
+
+TEST_F(EngineUpgrade, PlatformThatIsNotNtRestartsToo) {
+  App().m_notNt = TRUE;
+  PlaceBesideSetup(L"engine-2_0.exe", L"InstMSIA.exe");
+  EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
+
+  SetupOutcome outcome = RunSetupWorker({IDYES, IDYES});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
+  ASSERT_EQ(1u, g_restarts.size());
+  EXPECT_EQ((UINT)EWX_REBOOT, g_restarts[0].flags);
+}
+
+TEST_F(EngineUpgrade, RestartStartedByTheRedistributableEndsTheSetupSilently) {
+  PlaceBesideSetup(L"engine-2_0.exe");
+  EngineExitsWith(ERROR_SUCCESS_REBOOT_INITIATED);
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+  ExpectStopped(outcome, ERROR_SUCCESS_REBOOT_INITIATED);
+  EXPECT_EQ(1u, Runs().size());
+}
+
+TEST_F(EngineUpgrade, FailuresOfTheRedistributableAreToldAndPassedOn) {
+  std::wstring local = PlaceBesideSetup(L"engine-2_0.exe");
+  struct {
+    DWORD code;
+    std::wstring text;
+    UINT icon;
+  } const cases[] = {
+      {ERROR_INSTALL_FAILURE, Text(MSG_ENGINE_UPGRADE_FAILED), MB_ICONERROR},
+      {ERROR_INSTALL_USEREXIT, Text(MSG_CANCELLED), MB_ICONWARNING},
+      {ERROR_FILE_NOT_FOUND, Text(MSG_ENGINE_NOT_FOUND, local), MB_ICONERROR},
+      {0xC0000005, Text(MSG_ENGINE_UPGRADE_FAILED), MB_ICONERROR},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.code);
+    EngineExitsWith(c.code);
+    SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
+
+    SetupOutcome outcome = RunSetupWorker({IDYES});
+
+    ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+    ExpectBox(outcome, 1, c.text, c.icon, kOk);
+    EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].owner);
+    ExpectStopped(outcome, c.code);
+  }
+}
+
+// ------------------------------------------------------------ downloads
+
+// The run of the redistributable from the download cache: its path, which
+// is not the one beside the setup, and the command line it got.
+void ExpectRanDownloaded(const std::vector<ChildRun>& runs, const std::wstring& besideSetup) {
+  ASSERT_EQ(1u, runs.size());
+  EXPECT_NE(Printable(besideSetup), Printable(runs[0].modulePath));
+  EXPECT_NE(std::wstring::npos, runs[0].modulePath.find(L"InstMSIW")) << Printable(runs[0].modulePath);
+  EXPECT_EQ(Printable(L"\"" + runs[0].modulePath + L"\" /c:\"msiinst /delayreboot\""),
+            Printable(runs[0].commandLine));
+}
+
+void ExpectDownloadStatus(const SetupOutcome& outcome) {
+  ASSERT_EQ(2u, outcome.details.size());
+  EXPECT_EQ(Printable(Text(MSG_DOWNLOADING_ENGINE)), Printable(outcome.details[0]));
+  // The file's name, not its path in the cache.
+  EXPECT_EQ(Printable(Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")), Printable(outcome.details[1]));
+}
+
+TEST_F(EngineUpgrade, DownloadSignedWithTheSetupsCertificateIsCheckedAndRun) {
+  UseSetup(Material(L"setup-signed.exe"));
+  Serve(L"engine-signed.exe");
+  EngineExitsWith(0);
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+  ExpectWentOn(outcome);
+  ExpectDownloadStatus(outcome);
+  EXPECT_EQ(1, server_.requests());
+  ExpectRanDownloaded(Runs(), setupFolder_.File(L"InstMSIW.exe"));
+}
+
+TEST_F(EngineUpgrade, DownloadFromAnUnsignedSetupIsJudgedByItsOwnSignature) {
+  Serve(L"engine-signed.exe");
+  EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
+
+  SetupOutcome outcome = RunSetupWorker({IDYES, IDNO});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
+  ExpectWentOn(outcome);
+  ExpectRanDownloaded(Runs(), setupFolder_.File(L"InstMSIW.exe"));
+}
+
+TEST_F(EngineUpgrade, DownloadThatIsNotTrustedIsNeverRun) {
+  UseSetup(Material(L"setup-signed.exe"));
+  const wchar_t* const refused[] = {L"engine-2_0.exe" /* unsigned */, L"engine-tampered.exe"};
+  for (const wchar_t* material : refused) {
+    SCOPED_TRACE(Printable(material));
+    SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
+    SetEngineUrl(server_.Url("/t" + std::to_string(GetTickCount()) + "/" + std::to_string(server_.requests()) +
+                             "/MSI/2.0/"));
+    Serve(material);
+
+    SetupOutcome outcome = RunSetupWorker({IDYES});
+
+    ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+    // Told with the path of the downloaded copy.
+    std::wstring path = InsertOf(MSG_NOT_TRUSTED, outcome.boxes[1].text);
+    EXPECT_TRUE(FileExists(path)) << Printable(outcome.boxes[1].text);
+    EXPECT_NE(std::wstring::npos, path.find(L"InstMSIW")) << Printable(path);
+    ExpectBox(outcome, 1, Text(MSG_NOT_TRUSTED, path), MB_ICONERROR, kOk);
+    ExpectStopped(outcome, kResultNotTrusted);
+    ExpectDownloadStatus(outcome);
+  }
+  EXPECT_TRUE(Runs().empty()) << "an untrusted download ran";
+}
+
+TEST_F(EngineUpgrade, SignatureCheckThatCannotStartCountsAsNotTrusted) {
+  Serve(L"engine-signed.exe");
+  SetAppPaths(setupFolder_.File(L"gone.exe"));
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  EXPECT_FALSE(InsertOf(MSG_NOT_TRUSTED, outcome.boxes[1].text).empty()) << Printable(outcome.boxes[1].text);
+  ExpectStopped(outcome, kResultNotTrusted);
+  EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(EngineUpgrade, SystemThatCannotCheckSignaturesIsToldSo) {
+  // A stand-in second instance that answers as a system without Authenticode
+  // does, and records how it was asked.
+  std::wstring standIn = setupFolder_.Copy(Material(L"engine-2_0.exe"), L"Setup stand-in.exe");
+  ASSERT_FALSE(setupFolder_.Write(L"Setup stand-in.exe.exit", "0x800B0001").empty());
+  SetAppPaths(standIn);
+  Serve(L"engine-signed.exe");
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_NO_SIGNATURES), MB_ICONERROR, kOk);
+  ExpectStopped(outcome, ERROR_CALL_NOT_IMPLEMENTED);
+  std::vector<ChildRun> runs = Runs();
+  ASSERT_EQ(1u, runs.size()) << "the redistributable ran, or the check did not";
+  EXPECT_EQ(Printable(standIn), Printable(runs[0].modulePath));
+  // "<setup>" /v "<downloaded file>"
+  const std::wstring& line = runs[0].commandLine;
+  std::wstring head = L"\"" + standIn + L"\" /v \"";
+  ASSERT_EQ(0u, line.compare(0, head.size(), head)) << Printable(line);
+  ASSERT_EQ(L'"', line.back()) << Printable(line);
+  std::wstring checked = line.substr(head.size(), line.size() - head.size() - 1);
+  EXPECT_TRUE(FileExists(checked)) << Printable(checked);
+  EXPECT_EQ(ReadBytes(Material(L"engine-signed.exe")), ReadBytes(checked));
+}
+
+TEST_F(EngineUpgrade, DownloadThatFailsIsToldWithTheUrl) {
+  // The server answers 404.
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIW.exe"), MB_ICONERROR, kOk);
+  ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(1, server_.requests());
+  ASSERT_EQ(1u, outcome.details.size());
+  EXPECT_EQ(Printable(Text(MSG_DOWNLOADING_ENGINE)), Printable(outcome.details[0]));
+  EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(EngineUpgrade, DownloadFromAServerThatIsNotThereIsToldWithTheUrl) {
+  // A port that was free a moment ago: nothing answers there.
+  std::wstring url;
+  {
+    LoopbackHttpServer gone;
+    ASSERT_TRUE(gone.ok());
+    url = gone.Url("/MSI/2.0/");
+  }
+  SetEngineUrl(url);
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, url + L"InstMSIW.exe"), MB_ICONERROR, kOk);
+  ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
+}
+
+// ------------------------------------------------------------ Cancel
+
+void ExpectCancelled(const SetupOutcome& outcome) {
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_CANCELLED), MB_ICONWARNING, kOk);
+  EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].owner);
+}
+
+TEST_F(EngineUpgrade, CancelBeforeTheDownloadStopsItBeforeItBegins) {
+  Serve(L"engine-signed.exe");
+  SetupRun run;
+  run.answers = {IDYES};
+  run.onDetail = [](const std::wstring& text) {
+    if (text == Text(MSG_DOWNLOADING_ENGINE)) PressCancel();
+  };
+
+  SetupOutcome outcome = RunSetupWorker(run);
+
+  ExpectCancelled(outcome);
+  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
+  EXPECT_EQ(0, server_.requests());
+  EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(EngineUpgrade, CancelDuringTheDownloadAbortsItAndIsToldAsACancel) {
+  // 64 bytes every 100 ms: the whole would take minutes.
+  HttpReply slow;
+  slow.body = ReadBytes(Material(L"engine-signed.exe"));
+  ASSERT_GT(slow.body.size(), 64u * 200);
+  slow.pieceSize = 64;
+  slow.pieceDelayMs = 100;
+  server_.SetReply(slow);
+  SetupRun run;
+  run.answers = {IDYES};
+  bool pressed = false;
+  run.tick = [&] {
+    if (!pressed && server_.bodyBytesSent() >= 128) {
+      pressed = true;
+      PressCancel();
+    }
+  };
+
+  DWORD start = GetTickCount();
+  SetupOutcome outcome = RunSetupWorker(run);
+
+  EXPECT_TRUE(pressed);
+  ExpectCancelled(outcome);
+  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
+  EXPECT_LT(server_.bodyBytesSent(), slow.body.size());
+  EXPECT_LT(GetTickCount() - start, 60000u) << "the download was not aborted";
+  ASSERT_EQ(1u, outcome.details.size());
+  EXPECT_TRUE(Runs().empty());
+}
+
+TEST_F(EngineUpgrade, CancelAfterTheDownloadStopsBeforeTheSignatureCheck) {
+  // The stand-in second instance records it if the check is started.
+  std::wstring standIn = setupFolder_.Copy(Material(L"engine-2_0.exe"), L"Setup stand-in.exe");
+  SetAppPaths(standIn);
+  Serve(L"engine-signed.exe");
+  SetupRun run;
+  run.answers = {IDYES};
+  run.onDetail = [](const std::wstring& text) {
+    if (text == Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")) PressCancel();
+  };
+
+  SetupOutcome outcome = RunSetupWorker(run);
+
+  ExpectCancelled(outcome);
+  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
+  EXPECT_EQ(1, server_.requests());
+  EXPECT_TRUE(Runs().empty()) << "the check or the redistributable ran after Cancel";
+}
+
+TEST_F(EngineUpgrade, CancelOnceTheCheckHasStartedNoLongerStopsTheUpgrade) {
+  // The check is a stand-in held running until Cancel has been pressed.
+  std::wstring standIn = setupFolder_.Copy(Material(L"engine-2_0.exe"), L"Setup stand-in.exe");
+  SetAppPaths(standIn);
+  Serve(L"engine-signed.exe");
+  std::wstring holdName = L"pelorin-upgrade-hold-" + std::to_wstring(GetCurrentProcessId());
+  HANDLE hold = CreateEventW(nullptr, TRUE, FALSE, holdName.c_str());
+  ASSERT_NE(nullptr, hold);
+  SetEnvironmentVariableW(L"PELORIN_FAKE_HOLD", holdName.c_str());
+  SetupRun run;
+  run.answers = {IDYES};
+  bool pressed = false;
+  run.tick = [&] {
+    if (!pressed && !Runs().empty()) {
+      pressed = true;
+      PressCancel();
+      SetEvent(hold);
+    }
+  };
+
+  SetupOutcome outcome = RunSetupWorker(run);
+  SetEvent(hold);
+  CloseHandle(hold);
+  SetEnvironmentVariableW(L"PELORIN_FAKE_HOLD", nullptr);
+
+  EXPECT_TRUE(pressed);
+  ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+  ExpectWentOn(outcome);
+  std::vector<ChildRun> runs = Runs();
+  ASSERT_EQ(2u, runs.size()) << "check and redistributable";
+  EXPECT_EQ(Printable(standIn), Printable(runs[0].modulePath));
+  EXPECT_NE(std::wstring::npos, runs[1].modulePath.find(L"InstMSIW")) << Printable(runs[1].modulePath);
+}
+
+}  // namespace

@@ -1,0 +1,209 @@
+// Downloads through the progress window, as the setup makes them: the real
+// URLDownloadToCacheFileW on a worker thread against an HTTP server on the
+// loopback interface, while this thread serves the window. The bar is
+// watched through the messages it receives.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "ui/resource.h"
+#include "windows_harness.h"
+#include "windows_http_server.h"
+
+using namespace windows_test;
+using pelorin_test::HttpReply;
+using pelorin_test::LoopbackHttpServer;
+
+namespace {
+
+struct BarMessage {
+  UINT message;
+  int first, second;  // SETRANGE32: low, high; SETPOS: position, 0
+};
+
+std::vector<BarMessage> g_barMessages;
+WNDPROC g_barProc = nullptr;
+
+LRESULT CALLBACK WatchingBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == PBM_SETRANGE32) g_barMessages.push_back({message, (int)wParam, (int)lParam});
+  if (message == PBM_SETPOS) g_barMessages.push_back({message, (int)wParam, 0});
+  return CallWindowProcW(g_barProc, window, message, wParam, lParam);
+}
+
+std::string Pattern(size_t size) {
+  std::string body(size, '\0');
+  for (size_t i = 0; i < size; ++i) body[i] = (char)('A' + (i * 7 + i / 61) % 26);
+  return body;
+}
+
+std::string FileContent(const std::wstring& path) {
+  std::ifstream file(path.c_str(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+class Download : public ProgressWindowTest {
+protected:
+  void SetUp() override {
+    ProgressWindowTest::SetUp();
+    ASSERT_TRUE(server.ok());
+    g_barMessages.clear();
+    g_barProc = (WNDPROC)SetWindowLongPtrW(control(IDC_PROGRESS), GWLP_WNDPROC, (LONG_PTR)WatchingBarProc);
+  }
+
+  // Downloads `url` as the setup's worker does; `tick` acts as the user.
+  HRESULT Fetch(const std::wstring& url, const std::function<void(DWORD)>& tick = nullptr) {
+    HRESULT result = E_UNEXPECTED;
+    cached[0] = L'X';
+    cached[1] = L'\0';
+    RunAsWorker([&] { result = progress().Download(url.c_str(), cached, 520); }, tick);
+    return result;
+  }
+
+  std::vector<int> Upper() const {
+    std::vector<int> limits;
+    for (const BarMessage& m : g_barMessages)
+      if (m.message == PBM_SETRANGE32) limits.push_back(m.second);
+    return limits;
+  }
+  std::vector<int> Positions() const {
+    std::vector<int> positions;
+    for (const BarMessage& m : g_barMessages)
+      if (m.message == PBM_SETPOS) positions.push_back(m.first);
+    return positions;
+  }
+
+  LoopbackHttpServer server;
+  wchar_t cached[520];
+};
+
+}  // namespace
+
+TEST_F(Download, OfKnownSizeFillsTheBarStepByStep) {
+  const std::string body = Pattern(6000);
+  server.SetReply({200, body, true, 1000, 80});
+  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("known")));
+  EXPECT_EQ(body, FileContent(cached)) << Utf8(cached);
+
+  // Every report sets the range before the position.
+  ASSERT_FALSE(g_barMessages.empty());
+  EXPECT_EQ((UINT)PBM_SETRANGE32, g_barMessages.front().message);
+  for (const BarMessage& m : g_barMessages)
+    if (m.message == PBM_SETRANGE32) EXPECT_EQ(0, m.first);
+  // The range is the size; the bar ends full and went through steps on
+  // the way, never backwards.
+  std::vector<int> upper = Upper(), positions = Positions();
+  ASSERT_FALSE(upper.empty());
+  ASSERT_FALSE(positions.empty());
+  EXPECT_EQ(6000, upper.back());
+  EXPECT_EQ(6000, positions.back());
+  int between = 0;
+  for (size_t i = 1; i < positions.size(); ++i) {
+    EXPECT_LE(positions[i - 1], positions[i]);
+    if (positions[i] > 0 && positions[i] < 6000) ++between;
+  }
+  EXPECT_GE(between, 2);
+  EXPECT_EQ(6000, BarUpper(control(IDC_PROGRESS)));
+  EXPECT_EQ(6000, BarPosition(control(IDC_PROGRESS)));
+  EXPECT_EQ(0, progress().m_cancelled);
+}
+
+TEST_F(Download, OfUnknownSizeLeavesTheBarEmpty) {
+  const std::string body = Pattern(5000);
+  server.SetReply({200, body, false, 1000, 80});
+  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("unknown")));
+  EXPECT_EQ(body, FileContent(cached)) << Utf8(cached);
+  std::vector<int> upper = Upper();
+  ASSERT_FALSE(upper.empty());  // the window was told
+  for (int limit : upper) EXPECT_EQ(0, limit);
+  EXPECT_EQ(0, BarUpper(control(IDC_PROGRESS)));
+  EXPECT_EQ(0, BarPosition(control(IDC_PROGRESS)));
+}
+
+TEST_F(Download, CancelledByTheUserFails) {
+  // 64 bytes every 100 ms: half a minute for the whole file.
+  const std::string body = Pattern(64 * 300);
+  server.SetReply({200, body, true, 64, 100});
+  DWORD clickedAt = 0;
+  HRESULT result = Fetch(server.FreshUrl("cancelled"), [&](DWORD) {
+    // Cancel once the bar has begun to move.
+    if (!clickedAt && BarPosition(control(IDC_PROGRESS)) > 0) {
+      SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
+      clickedAt = GetTickCount();
+    }
+  });
+  ASSERT_NE(0u, clickedAt) << "the bar never moved";
+  DWORD stoppedAfter = GetTickCount() - clickedAt;
+  EXPECT_TRUE(FAILED(result)) << std::hex << result;
+  EXPECT_EQ(E_ABORT, result) << std::hex << result;
+  EXPECT_EQ(L'\0', cached[0]);
+  EXPECT_EQ(1, progress().m_cancelled);
+  EXPECT_LT(stoppedAfter, 5000u);
+  EXPECT_LT(server.bodyBytesSent(), body.size());
+  // The window stays as it was: open, visible, Cancel still enabled.
+  EXPECT_TRUE(IsWindowVisible(window()));
+  EXPECT_TRUE(IsWindowEnabled(control(IDCANCEL)));
+}
+
+TEST_F(Download, HttpNotFoundIsAFailure) {
+  server.SetReply({404, "<html><body>404 Not Found</body></html>"});
+  HRESULT result = Fetch(server.FreshUrl("missing"));
+  EXPECT_TRUE(FAILED(result)) << std::hex << result;
+  EXPECT_EQ(L'\0', cached[0]);
+  EXPECT_EQ(404u, progress().m_responseStatus);
+  EXPECT_EQ(1, server.requests());
+}
+
+TEST_F(Download, HttpServerErrorIsAFailure) {
+  server.SetReply({500, "<html><body>Internal Server Error</body></html>"});
+  HRESULT result = Fetch(server.FreshUrl("broken"));
+  EXPECT_TRUE(FAILED(result)) << std::hex << result;
+  EXPECT_EQ(L'\0', cached[0]);
+  EXPECT_EQ(500u, progress().m_responseStatus);
+}
+
+TEST_F(Download, SucceedsAfterAnEarlierHttpError) {
+  server.SetReply({404, "not here"});
+  EXPECT_TRUE(FAILED(Fetch(server.FreshUrl("first"))));
+  const std::string body = Pattern(1500);
+  server.SetReply({200, body});
+  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("second")));
+  EXPECT_EQ(body, FileContent(cached));
+  EXPECT_EQ(200u, progress().m_responseStatus);
+}
+
+TEST_F(Download, AnEarlierHttpErrorDoesNotSpoilADownloadWithoutHttp) {
+  server.SetReply({500, "broken"});
+  EXPECT_TRUE(FAILED(Fetch(server.FreshUrl("first"))));
+  // A file URL: no HTTP answer at all this time.
+  wchar_t folder[MAX_PATH], file[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  GetTempFileNameW(folder, L"pel", 0, file);
+  const std::string body = Pattern(700);
+  std::ofstream(file, std::ios::binary) << body;
+  std::wstring url = L"file:///" + std::wstring(file);
+  HRESULT result = Fetch(url);
+  EXPECT_EQ(S_OK, result) << std::hex << result;
+  EXPECT_EQ(body, FileContent(cached));
+  DeleteFileW(file);
+}
+
+TEST_F(Download, NoServerListeningIsAFailure) {
+  // A port that was free a moment ago and has nobody listening now.
+  SOCKET probe = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  sockaddr_in address = {};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int length = sizeof(address);
+  ASSERT_EQ(0, bind(probe, (sockaddr*)&address, sizeof(address)));
+  ASSERT_EQ(0, getsockname(probe, (sockaddr*)&address, &length));
+  closesocket(probe);
+  std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/nobody.msi";
+  HRESULT result = Fetch(url);
+  EXPECT_TRUE(FAILED(result)) << std::hex << result;
+  EXPECT_EQ(L'\0', cached[0]);
+}

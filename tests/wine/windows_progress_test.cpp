@@ -1,0 +1,348 @@
+// The progress window on screen: what it shows, its icons and cursor, the
+// Cancel button and Esc, what the worker does with it, and its status
+// callback's COM identity and progress reports, called directly.
+#include <windows.h>
+#include <commctrl.h>
+#include <urlmon.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "ui/resource.h"
+#include "windows_harness.h"
+
+using namespace windows_test;
+
+namespace {
+
+SIZE IconSize(HICON icon) {
+  SIZE size = {0, 0};
+  ICONINFO info;
+  if (!GetIconInfo(icon, &info)) return size;
+  BITMAP bitmap;
+  if (GetObjectW(info.hbmColor ? info.hbmColor : info.hbmMask, sizeof(bitmap), &bitmap)) {
+    size.cx = bitmap.bmWidth;
+    size.cy = info.hbmColor ? bitmap.bmHeight : bitmap.bmHeight / 2;
+  }
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return size;
+}
+
+bool IconAlive(HICON icon) {
+  ICONINFO info;
+  if (!GetIconInfo(icon, &info)) return false;
+  if (info.hbmColor) DeleteObject(info.hbmColor);
+  if (info.hbmMask) DeleteObject(info.hbmMask);
+  return true;
+}
+
+// What a user sees of the window.
+struct Look {
+  std::wstring caption, headline, detail, cancelLabel;
+  int position, upper;
+  bool visible, enabled, cancelEnabled;
+  RECT rect;
+  bool operator==(const Look& o) const {
+    return caption == o.caption && headline == o.headline && detail == o.detail && cancelLabel == o.cancelLabel &&
+           position == o.position && upper == o.upper && visible == o.visible && enabled == o.enabled &&
+           cancelEnabled == o.cancelEnabled && EqualRect(&rect, &o.rect);
+  }
+};
+
+Look LookOf(HWND window) {
+  Look look;
+  look.caption = TextOf(window);
+  look.headline = TextOf(GetDlgItem(window, IDC_HEADLINE));
+  look.detail = TextOf(GetDlgItem(window, IDC_DETAIL));
+  look.cancelLabel = TextOf(GetDlgItem(window, IDCANCEL));
+  look.position = BarPosition(GetDlgItem(window, IDC_PROGRESS));
+  look.upper = BarUpper(GetDlgItem(window, IDC_PROGRESS));
+  look.visible = IsWindowVisible(window) != FALSE;
+  look.enabled = IsWindowEnabled(window) != FALSE;
+  look.cancelEnabled = IsWindowEnabled(GetDlgItem(window, IDCANCEL)) != FALSE;
+  GetWindowRect(window, &look.rect);
+  return look;
+}
+
+std::function<void()> g_beforeQuit;
+
+void CALLBACK QuitLoop(HWND, UINT, UINT_PTR timer, DWORD) {
+  KillTimer(nullptr, timer);
+  g_beforeQuit();
+  PostQuitMessage(0);
+}
+
+// Runs the setup's own message loop (and its end, which destroys the window)
+// for `ms` milliseconds; `beforeQuit` looks at the window just before.
+void RunSetupMessageLoop(UINT ms, const std::function<void()>& beforeQuit) {
+  g_beforeQuit = beforeQuit;
+  SetTimer(nullptr, 0, ms, QuitLoop);
+  App().Run();
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- on screen
+
+using ProgressWindow = ProgressWindowTest;
+
+TEST_F(ProgressWindow, OpensCaptionedWithEmptyStatusAndFocusOnCancel) {
+  EXPECT_TRUE(IsWindowVisible(window()));
+  EXPECT_EQ(Utf8(App().m_pszAppName), Utf8(TextOf(window())));
+  EXPECT_EQ("", Utf8(TextOf(control(IDC_HEADLINE))));
+  EXPECT_EQ("", Utf8(TextOf(control(IDC_DETAIL))));
+  EXPECT_EQ(0, BarPosition(control(IDC_PROGRESS)));
+  EXPECT_EQ(control(IDCANCEL), GetFocus());
+  EXPECT_EQ(0, progress().m_cancelled);
+  // The window is a top-level window centred on the screen.
+  RECT rect;
+  GetWindowRect(window(), &rect);
+  int screenWidth = GetSystemMetrics(SM_CXSCREEN), screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  EXPECT_NEAR(screenWidth / 2, (rect.left + rect.right) / 2, 2);
+  EXPECT_NEAR(screenHeight / 2, (rect.top + rect.bottom) / 2, 2);
+  // The picture beside the headline.
+  EXPECT_NE(nullptr, (HICON)SendMessageW(control(IDC_APP_ICON), STM_GETICON, 0, 0));
+}
+
+TEST_F(ProgressWindow, CaptionIsTheApplicationTitleWhateverTheTemplateSays) {
+  // A title that the catalogue lacks is the executable's name: the caption
+  // follows the title, not the template.
+  App().m_pszAppName = L"Tamaris-4.12-setup";
+  Recreate();
+  EXPECT_EQ("Tamaris-4.12-setup", Utf8(TextOf(window())));
+}
+
+TEST_F(ProgressWindow, CarriesTheApplicationIconAtBothSystemSizes) {
+  HICON small = (HICON)SendMessageW(window(), WM_GETICON, ICON_SMALL, 0);
+  HICON big = (HICON)SendMessageW(window(), WM_GETICON, ICON_BIG, 0);
+  ASSERT_NE(nullptr, small);
+  ASSERT_NE(nullptr, big);
+  EXPECT_EQ(progress().m_smallIcon, small);
+  EXPECT_EQ(progress().m_bigIcon, big);
+  SIZE smallSize = IconSize(small), bigSize = IconSize(big);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), smallSize.cx);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSMICON), smallSize.cy);
+  EXPECT_EQ(GetSystemMetrics(SM_CXICON), bigSize.cx);
+  EXPECT_EQ(GetSystemMetrics(SM_CYICON), bigSize.cy);
+}
+
+TEST_F(ProgressWindow, DestroyingItFreesItsOwnIcons) {
+  HICON small = progress().m_smallIcon, big = progress().m_bigIcon;
+  ASSERT_TRUE(IconAlive(small));
+  ASSERT_TRUE(IconAlive(big));
+  progress().DestroyWindow();
+  EXPECT_EQ(nullptr, progress().m_smallIcon);
+  EXPECT_EQ(nullptr, progress().m_bigIcon);
+  EXPECT_FALSE(IconAlive(small));
+  EXPECT_FALSE(IconAlive(big));
+}
+
+TEST_F(ProgressWindow, MadeAgainItWorksWithItsNewControls) {
+  HWND oldCancel = progress().m_cancelButton.GetSafeHwnd();
+  Recreate();
+  EXPECT_NE(oldCancel, progress().m_cancelButton.GetSafeHwnd());
+  EXPECT_EQ(control(IDCANCEL), progress().m_cancelButton.GetSafeHwnd());
+  EXPECT_EQ(control(IDC_PROGRESS), progress().m_progress.GetSafeHwnd());
+  EXPECT_EQ(control(IDC_HEADLINE), progress().m_headline.GetSafeHwnd());
+  EXPECT_EQ(control(IDC_DETAIL), progress().m_detail.GetSafeHwnd());
+  EXPECT_EQ(control(IDC_APP_ICON), progress().m_icon.GetSafeHwnd());
+  progress().OnProgress(3, 4, BINDSTATUS_DOWNLOADINGDATA, L"");
+  EXPECT_EQ(3, BarPosition(control(IDC_PROGRESS)));
+}
+
+// ---------------------------------------------------------------- cursor
+
+TEST_F(ProgressWindow, ShowsTheWaitCursorEverywhereButOverCancel) {
+  HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+  HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+  EXPECT_EQ(wait, CursorOver(window()));
+  EXPECT_EQ(wait, CursorOver(window(), HTCAPTION));
+  EXPECT_EQ(wait, CursorOver(control(IDC_APP_ICON)));
+  EXPECT_EQ(wait, CursorOver(control(IDC_HEADLINE)));
+  EXPECT_EQ(wait, CursorOver(control(IDC_DETAIL)));
+  EXPECT_EQ(wait, CursorOver(control(IDC_PROGRESS)));
+  EXPECT_EQ(arrow, CursorOver(control(IDCANCEL)));
+}
+
+TEST_F(ProgressWindow, RealPointerOverCancelAndOverTheBar) {
+  // The pointer moved by the system, as a user moves it.
+  HCURSOR wait = LoadCursorW(nullptr, IDC_WAIT);
+  auto pointAt = [](HWND target) {
+    RECT rect;
+    GetWindowRect(target, &rect);
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+    DWORD begin = GetTickCount();
+    // The system sends WM_SETCURSOR when it handles the pointer's move.
+    while (GetTickCount() - begin < 500) {
+      MSG message;
+      while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+      Sleep(10);
+    }
+    return GetCursor();
+  };
+  SetForegroundWindow(window());
+  EXPECT_EQ(wait, pointAt(control(IDC_PROGRESS)));
+  EXPECT_NE(wait, pointAt(control(IDCANCEL)));
+  EXPECT_EQ(wait, pointAt(control(IDC_HEADLINE)));
+}
+
+// ---------------------------------------------------------------- cancel
+
+TEST_F(ProgressWindow, CancelRaisesTheFlagAndChangesNothingOnScreen) {
+  progress().SetHeadline(L"Please wait while 'Tamaris' is downloaded...");
+  progress().SetDetail(L"Downloading package 'Tamaris.x64.Sl.msi' ...");
+  progress().OnProgress(300, 1000, BINDSTATUS_DOWNLOADINGDATA, L"");
+  Look before = LookOf(window());
+  SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_EQ(1, progress().m_cancelled);
+  EXPECT_TRUE(progress().IsWindow());
+  EXPECT_TRUE(LookOf(window()) == before);
+  EXPECT_EQ(control(IDCANCEL), GetFocus());
+}
+
+TEST_F(ProgressWindow, CancelPressedAgainKeepsTheFlagAtOne) {
+  SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
+  SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
+  SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_EQ(1, progress().m_cancelled);
+}
+
+TEST_F(ProgressWindow, EscapeInTheSetupsMessageLoopIsCancel) {
+  Look before = LookOf(window());
+  PostMessageW(control(IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+  PostMessageW(control(IDCANCEL), WM_KEYUP, VK_ESCAPE, 0xC0010001);
+  bool unchanged = false;
+  RunSetupMessageLoop(300, [&] { unchanged = progress().IsWindow() && LookOf(window()) == before; });
+  EXPECT_EQ(1, progress().m_cancelled);
+  EXPECT_TRUE(unchanged);
+}
+
+TEST_F(ProgressWindow, EnterNeitherClosesNorHidesTheWindow) {
+  Look before = LookOf(window());
+  PostMessageW(control(IDCANCEL), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  PostMessageW(control(IDCANCEL), WM_KEYUP, VK_RETURN, 0xC01C0001);
+  bool unchanged = false;
+  RunSetupMessageLoop(300, [&] { unchanged = progress().IsWindow() && LookOf(window()) == before; });
+  EXPECT_TRUE(unchanged);
+}
+
+// ---------------------------------------------------------------- the worker's calls
+
+TEST_F(ProgressWindow, WorkerWritesStatusLinesAndHidesTheWindowSynchronously) {
+  std::wstring headlineSeen, detailSeen;
+  bool visibleAfterHide = true;
+  HWND headline = control(IDC_HEADLINE), detail = control(IDC_DETAIL);
+  ASSERT_TRUE(RunAsWorker([&] {
+    progress().SetHeadline(L"Prosimo, po\u010Dakajte. Prena\u0161anje datoteke 'Tamaris' ...");
+    headlineSeen = TextOf(headline);
+    progress().SetDetail(L"Prenos datoteke 'Tamaris.x64.Sl.msi' ...");
+    detailSeen = TextOf(detail);
+    progress().SetDetail(L"Preverjanje digitalnega podpisa 'Tamaris.x64.Sl.msi' ...");
+    progress().Hide();
+    visibleAfterHide = IsWindowVisible(window()) != FALSE;
+  }));
+  EXPECT_EQ(Utf8(L"Prosimo, po\u010Dakajte. Prena\u0161anje datoteke 'Tamaris' ..."), Utf8(headlineSeen));
+  EXPECT_EQ("Prenos datoteke 'Tamaris.x64.Sl.msi' ...", Utf8(detailSeen));
+  // Each text replaces the line's previous one.
+  EXPECT_EQ("Preverjanje digitalnega podpisa 'Tamaris.x64.Sl.msi' ...", Utf8(TextOf(detail)));
+  EXPECT_FALSE(visibleAfterHide);
+  EXPECT_TRUE(progress().IsWindow());
+}
+
+// ---------------------------------------------------------------- progress reports
+
+TEST_F(ProgressWindow, ProgressReportsMoveTheBarAndAbortOnceCancelled) {
+  HWND bar = control(IDC_PROGRESS);
+  EXPECT_EQ(S_OK, progress().OnProgress(250, 1000, BINDSTATUS_DOWNLOADINGDATA, L""));
+  EXPECT_EQ(1000, BarUpper(bar));
+  EXPECT_EQ(250, BarPosition(bar));
+  // Every report moves the bar, whatever its status.
+  EXPECT_EQ(S_OK, progress().OnProgress(400, 2000, BINDSTATUS_CACHEFILENAMEAVAILABLE, nullptr));
+  EXPECT_EQ(2000, BarUpper(bar));
+  EXPECT_EQ(400, BarPosition(bar));
+  SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_EQ(E_ABORT, progress().OnProgress(600, 2000, BINDSTATUS_DOWNLOADINGDATA, L""));
+  EXPECT_EQ(600, BarPosition(bar));
+}
+
+TEST_F(ProgressWindow, ReportWithoutTotalLeavesTheBarEmpty) {
+  HWND bar = control(IDC_PROGRESS);
+  EXPECT_EQ(S_OK, progress().OnProgress(4096, 0, BINDSTATUS_DOWNLOADINGDATA, L""));
+  EXPECT_EQ(0, BarUpper(bar));
+  EXPECT_EQ(0, BarPosition(bar));
+}
+
+TEST_F(ProgressWindow, ReportsAfterTheWindowIsGoneStillAnswerByTheFlag) {
+  progress().DestroyWindow();
+  EXPECT_EQ(S_OK, progress().OnProgress(10, 100, BINDSTATUS_DOWNLOADINGDATA, L""));
+  progress().m_cancelled = 1;
+  EXPECT_EQ(E_ABORT, progress().OnProgress(20, 100, BINDSTATUS_DOWNLOADINGDATA, L""));
+}
+
+// ---------------------------------------------------------------- COM identity
+
+TEST_F(ProgressWindow, AnswersForItsThreeInterfacesAndCountsReferences) {
+  IBindStatusCallback* callback = &progress();
+  ULONG start = progress().m_refCount;
+  void* answer = nullptr;
+  ASSERT_EQ(S_OK, callback->QueryInterface(IID_IBindStatusCallback, &answer));
+  EXPECT_EQ(static_cast<IBindStatusCallback*>(&progress()), answer);
+  ASSERT_EQ(S_OK, callback->QueryInterface(IID_IUnknown, &answer));
+  EXPECT_EQ(static_cast<IUnknown*>(static_cast<IBindStatusCallback*>(&progress())), answer);
+  ASSERT_EQ(S_OK, callback->QueryInterface(IID_IHttpNegotiate, &answer));
+  EXPECT_EQ(static_cast<IHttpNegotiate*>(&progress()), answer);
+  EXPECT_EQ(start + 3, progress().m_refCount);
+
+  // Through the second interface the same object answers.
+  IHttpNegotiate* negotiate = static_cast<IHttpNegotiate*>(answer);
+  ASSERT_EQ(S_OK, negotiate->QueryInterface(IID_IBindStatusCallback, &answer));
+  EXPECT_EQ(callback, answer);
+  EXPECT_EQ(start + 4, progress().m_refCount);
+  EXPECT_EQ(start + 3, negotiate->Release());
+  EXPECT_EQ(start + 2, callback->Release());
+  callback->Release();
+  callback->Release();
+  EXPECT_EQ(start, progress().m_refCount);
+}
+
+TEST_F(ProgressWindow, RefusesEveryOtherInterfaceWithoutCounting) {
+  IBindStatusCallback* callback = &progress();
+  ULONG start = progress().m_refCount;
+  const IID* others[] = {&IID_IStream, &IID_IHttpNegotiate2, &IID_IAuthenticate, &IID_IWindowForBindingUI,
+                         &IID_IServiceProvider, &IID_IBinding, &IID_IMarshal};
+  for (const IID* iid : others) {
+    void* answer = reinterpret_cast<void*>(1);
+    EXPECT_EQ(E_NOINTERFACE, callback->QueryInterface(*iid, &answer));
+    EXPECT_EQ(nullptr, answer);
+  }
+  EXPECT_EQ(start, progress().m_refCount);
+}
+
+TEST_F(ProgressWindow, LastReleaseFreesNothing) {
+  IBindStatusCallback* callback = &progress();
+  ULONG start = progress().m_refCount;
+  callback->AddRef();
+  EXPECT_EQ(start, callback->Release());
+  for (ULONG i = 0; i < start; ++i) callback->Release();
+  EXPECT_EQ(0u, progress().m_refCount);
+  // Still the living window and callback.
+  EXPECT_EQ(S_OK, callback->OnProgress(1, 2, BINDSTATUS_DOWNLOADINGDATA, L""));
+  EXPECT_EQ(1, BarPosition(control(IDC_PROGRESS)));
+  for (ULONG i = 0; i < start; ++i) callback->AddRef();
+}
+
+TEST_F(ProgressWindow, HttpErrorAnswersStopTheTransfer) {
+  IHttpNegotiate* negotiate = &progress();
+  LPWSTR extra = reinterpret_cast<LPWSTR>(1);
+  EXPECT_EQ(S_OK, negotiate->BeginningTransaction(L"http://127.0.0.1/x", L"", 0, &extra));
+  EXPECT_EQ(nullptr, extra);
+  EXPECT_EQ(S_OK, negotiate->OnResponse(200, L"HTTP/1.1 200 OK\r\n", nullptr, nullptr));
+  EXPECT_EQ(S_OK, negotiate->OnResponse(304, L"HTTP/1.1 304 Not Modified\r\n", nullptr, nullptr));
+  EXPECT_EQ(E_ABORT, negotiate->OnResponse(400, L"HTTP/1.1 400 Bad Request\r\n", nullptr, nullptr));
+  EXPECT_EQ(E_ABORT, negotiate->OnResponse(404, L"HTTP/1.1 404 Not Found\r\n", nullptr, nullptr));
+  EXPECT_EQ(E_ABORT, negotiate->OnResponse(503, L"HTTP/1.1 503 Unavailable\r\n", nullptr, nullptr));
+  EXPECT_EQ(503u, progress().m_responseStatus);
+}
