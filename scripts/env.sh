@@ -36,6 +36,9 @@ make_prefix() {
     "$WINE" wineboot -i >/dev/null 2>&1
     # A crash must fail its test at once, not wait in the debugger's dialog.
     "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # Without a window manager Wine waits two seconds whenever a managed
+    # window is hidden or closed; drawing the frames itself avoids that.
+    "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
   fi
 }

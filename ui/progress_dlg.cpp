@@ -5,12 +5,6 @@
 
 namespace {
 
-// The interface IDs, written out here: the platform's uuid library would
-// bring every IID of its urlmon group into the executable.
-constexpr IID kIidBindStatusCallback = {0x79EAC9C1, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
-constexpr IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-constexpr IID kIidHttpNegotiate = {0x79EAC9D2, 0xBAF9, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
-
 HICON LoadAppIcon(int widthMetric, int heightMetric) {
   return (HICON)LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
                            GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR);
@@ -89,20 +83,24 @@ HRESULT CNapredekDlg::Download(const wchar_t* url, wchar_t* buffer, DWORD capaci
   auto downloadToCache = MODULE_PROC(urlmon, URLDownloadToCacheFileW);
   HRESULT result = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
   m_responseStatus = 0;
+  m_sizeAnnounced = m_sizeReceived = 0;
   if (downloadToCache) {
     result = downloadToCache(nullptr, url, buffer, capacity, 0, static_cast<IBindStatusCallback*>(this));
     // Some platforms save an error page as the download although OnResponse
     // asked them to stop: an HTTP error is a failed download all the same.
     if (SUCCEEDED(result) && m_responseStatus >= 400) result = INET_E_DOWNLOAD_FAILURE;
+    // Some also save what arrived of a transfer that the connection cut
+    // short: a file shorter than announced is no download.
+    if (SUCCEEDED(result) && m_sizeReceived < m_sizeAnnounced) result = INET_E_DOWNLOAD_FAILURE;
   }
   if (FAILED(result) && capacity > 0) buffer[0] = L'\0';
   return result;
 }
 
 STDMETHODIMP CNapredekDlg::QueryInterface(REFIID riid, void** ppv) {
-  if (IsEqualIID(riid, kIidBindStatusCallback) || IsEqualIID(riid, kIidUnknown)) {
+  if (IsEqualIID(riid, IID_IBindStatusCallback) || IsEqualIID(riid, IID_IUnknown)) {
     *ppv = static_cast<IBindStatusCallback*>(this);
-  } else if (IsEqualIID(riid, kIidHttpNegotiate)) {
+  } else if (IsEqualIID(riid, IID_IHttpNegotiate)) {
     *ppv = static_cast<IHttpNegotiate*>(this);
   } else {
     *ppv = nullptr;
@@ -119,6 +117,8 @@ STDMETHODIMP CNapredekDlg::GetPriority(LONG*) { return S_OK; }
 STDMETHODIMP CNapredekDlg::OnLowResource(DWORD) { return S_OK; }
 
 STDMETHODIMP CNapredekDlg::OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) {
+  if (progressMax > m_sizeAnnounced) m_sizeAnnounced = progressMax;
+  if (progress > m_sizeReceived) m_sizeReceived = progress;
   // The counts go to the bar as they come: a download of unknown size
   // (progressMax 0) leaves the bar empty.
   if (m_progress.IsWindow()) {

@@ -26,6 +26,10 @@ public:
   ULONG m_refCount = 0;
   // The HTTP status of the current download's last response; 0 before any.
   DWORD m_responseStatus = 0;
+  // The largest size and count the current download reported: a transfer
+  // that ended before its announced size is a failed download.
+  ULONG m_sizeAnnounced = 0;
+  ULONG m_sizeReceived = 0;
 
   // What the worker does with the window. Each is a synchronous call into
   // the user-interface thread, which serves it from its message loop.

@@ -172,7 +172,10 @@ TEST_F(ProgressWindow, RealPointerOverCancelAndOverTheBar) {
   auto pointAt = [](HWND target) {
     RECT rect;
     GetWindowRect(target, &rect);
-    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    POINT point = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    // Windows of other programs on the same display must not be in the way.
+    EXPECT_EQ(window(), GetAncestor(WindowFromPoint(point), GA_ROOT)) << "another window is in the way";
+    SetCursorPos(point.x, point.y);
     SetCursor(LoadCursorW(nullptr, IDC_CROSS));
     DWORD begin = GetTickCount();
     // The system sends WM_SETCURSOR when it handles the pointer's move.
@@ -183,6 +186,7 @@ TEST_F(ProgressWindow, RealPointerOverCancelAndOverTheBar) {
     }
     return GetCursor();
   };
+  SetWindowPos(window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
   SetForegroundWindow(window());
   EXPECT_EQ(wait, pointAt(control(IDC_PROGRESS)));
   EXPECT_NE(wait, pointAt(control(IDCANCEL)));

@@ -6,15 +6,22 @@
 # installation code directly, with seams for what Wine cannot show.
 #
 # The download address is compiled into a setup, so the test server listens
-# on a port fixed at configure time: PELORIN_TEST_PORT. The ctest fixture
+# on a port fixed at configure time: PELORIN_TEST_PORT, a port that was free
+# when the build was configured unless given. The ctest fixture
 # "install_server" starts the server on it before the scenarios and stops it
 # after them; the server also stops by itself after a quiet spell.
 
-set(PELORIN_TEST_PORT 48712 CACHE STRING
-    "Loopback port of the download server that the installation tests start (compiled into their setups)")
+find_package(Python3 COMPONENTS Interpreter REQUIRED)
+if(NOT PELORIN_TEST_PORT)
+  execute_process(
+      COMMAND ${Python3_EXECUTABLE} -c
+          "import socket; s = socket.socket(); s.bind(('127.0.0.1', 0)); print(s.getsockname()[1])"
+      OUTPUT_VARIABLE _free_port OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(PELORIN_TEST_PORT ${_free_port} CACHE STRING
+      "Loopback port of the download server that the installation tests start (compiled into their setups)" FORCE)
+endif()
 set(_install_url "http://127.0.0.1:${PELORIN_TEST_PORT}/prenos/?verzija=4.12&paket=")
 set(_install_engine_url "http://127.0.0.1:${PELORIN_TEST_PORT}/MSI/2.0/")
-find_package(Python3 COMPONENTS Interpreter REQUIRED)
 
 # Sample packages.
 set(_packages_dir "${CMAKE_CURRENT_BINARY_DIR}/packages")
