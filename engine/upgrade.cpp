@@ -33,14 +33,6 @@ bool IsEngineUpgradeNeeded() {
 
 namespace {
 
-// The user pressed Cancel on the progress window.
-bool Cancelled() { return App().m_progressDlg.m_cancelled != 0; }
-
-SetupResult TellCancelled() {
-  ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
-  return ERROR_INSTALL_USEREXIT;
-}
-
 // Fetches the redistributable `fileName` from the maker's server into the
 // download cache and has its signature checked. 0 with `upgradePath` set
 // to the cached file, or the result to end with, the user having been told.
@@ -52,7 +44,7 @@ SetupResult DownloadRedistributable(const wchar_t* fileName, WString& upgradePat
     return ERROR_OUTOFMEMORY;
   }
   progress.SetDetail(LoadMessageText(MSG_DOWNLOADING_ENGINE).c_str());
-  if (Cancelled()) return TellCancelled();
+  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
 
   wchar_t downloaded[520];
   HRESULT status = progress.Download(url.c_str(), downloaded, 520);
@@ -65,14 +57,14 @@ SetupResult DownloadRedistributable(const wchar_t* fileName, WString& upgradePat
     }
   }
   // Before the failure: a transfer that Cancel aborted is a cancel.
-  if (Cancelled()) return TellCancelled();
+  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
   if (FAILED(status)) {
     ShowError(MSG_ENGINE_NOT_FOUND, {url.c_str()});
     return ERROR_FILE_NOT_FOUND;
   }
 
   progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {fileName}).c_str());
-  if (Cancelled()) return TellCancelled();
+  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
   // A second instance of the setup checks it ("/v"); its exit code is the
   // verdict. From here on Cancel no longer stops the upgrade.
   SetupResult verdict = RunSignatureCheck(App().m_exePath.c_str(), upgradePath.c_str());
@@ -126,7 +118,8 @@ SetupResult UpgradeInstallerEngine() {
     case ERROR_SUCCESS_REBOOT_REQUIRED:
       return result;
     case ERROR_INSTALL_USEREXIT:
-      return TellCancelled();
+      ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+      return result;
     case ERROR_FILE_NOT_FOUND:
       ShowError(MSG_ENGINE_NOT_FOUND, {upgradePath.c_str()});
       return result;

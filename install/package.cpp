@@ -23,12 +23,6 @@ const wchar_t* FieldForPlatform(BOOL notNt, const wchar_t* const fields[4]) {
 
 }  // namespace
 
-bool TellIfCancelled(CPelorinApp& app) {
-  if (!app.m_progressDlg.m_cancelled) return false;
-  ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
-  return true;
-}
-
 SetupResult ChoosePackage(const LanguageEntry& language, BOOL notNt, PackageChoice* choice) {
   const wchar_t* const packages[4] = {language.packageNonNt, language.packageX86, language.packageX64,
                                       language.packageArm64};
@@ -95,21 +89,21 @@ SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const 
   if (!url.Append(product.downloadUrl) || !url.Append(packageFile)) return ERROR_OUTOFMEMORY;
   CNapredekDlg& progress = app.m_progressDlg;
   progress.SetDetail(FormatMessageText(MSG_DOWNLOADING_PACKAGE, {packageFile}).c_str());
-  if (TellIfCancelled(app)) return ERROR_INSTALL_USEREXIT;
+  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
   wchar_t cached[kCachePathCapacity] = {};
   HRESULT downloaded = progress.Download(url.c_str(), cached, kCachePathCapacity);
   cached[kCachePathCapacity - 1] = L'\0';
   packagePath.Clear();
   if (SUCCEEDED(downloaded) && !packagePath.Append(cached)) return ERROR_OUTOFMEMORY;
   // A cancelled download fails too: it is told as the cancellation it is.
-  if (TellIfCancelled(app)) return ERROR_INSTALL_USEREXIT;
+  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
   if (FAILED(downloaded) || packagePath.empty()) {
     ShowError(MSG_PACKAGE_NOT_FOUND, {url.c_str()});
     return ERROR_FILE_NOT_FOUND;
   }
 
   progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {packageFile}).c_str());
-  if (TellIfCancelled(app)) return ERROR_INSTALL_USEREXIT;
+  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
   switch (VerifyFileSignature(app.m_exePath.c_str(), packagePath.c_str(), progress.m_hWnd)) {
     case SignatureTrusted:
       return 0;

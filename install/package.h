@@ -29,6 +29,3 @@ bool IsLocalPackageCurrent(const MsiApi& msi, const wchar_t* path, const wchar_t
 // when it is shorter than `capacity` characters.
 bool ReadPackageProperty(const MsiApi& msi, const wchar_t* path, const wchar_t* query, DWORD capacity,
                          WString& value);
-
-// True, after message 24, when the user has pressed Cancel.
-bool TellIfCancelled(CPelorinApp& app);

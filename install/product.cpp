@@ -25,7 +25,7 @@ SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
   app.m_langId = chosen->langId;
 
   app.m_progressDlg.SetHeadline(FormatMessageText(MSG_PLEASE_WAIT, {product.productName}).c_str());
-  if (TellIfCancelled(app)) return ERROR_INSTALL_USEREXIT;
+  if (app.m_progressDlg.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
 
   PackageChoice choice;
   SetupResult result = ChoosePackage(*chosen, app.m_notNt, &choice);

@@ -1,6 +1,7 @@
 #include "ui/progress_dlg.h"
 
 #include "afx/system_library.h"
+#include "ui/messages.h"
 #include "ui/resource.h"
 
 namespace {
@@ -54,6 +55,12 @@ void CNapredekDlg::OnOK() {}
 // Only raises the flag: the worker sees it at its next checkpoint, or the
 // download at its next progress report, and tells the user itself.
 void CNapredekDlg::OnCancel() { m_cancelled = 1; }
+
+bool CNapredekDlg::TellIfCancelled() {
+  if (!m_cancelled) return false;
+  ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+  return true;
+}
 
 bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
   switch (message) {

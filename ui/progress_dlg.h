@@ -36,6 +36,9 @@ public:
   void SetHeadline(const wchar_t* text) { m_headline.SetWindowText(text); }
   void SetDetail(const wchar_t* text) { m_detail.SetWindowText(text); }
   void Hide() { ShowWindow(SW_HIDE); }
+  // True, after telling the user with message 24, when Cancel was pressed:
+  // the worker's checkpoints.
+  bool TellIfCancelled();
 
   // Downloads `url` into the platform's download cache, reporting to this
   // window, and gives the cached file's path in `buffer` (`capacity`
