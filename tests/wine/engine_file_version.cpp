@@ -33,7 +33,7 @@ TEST(FileVersion, VersionResourceGivesFileVersionsHighPart) {
   ASSERT_TRUE(FileExists(file));
   DWORD version = 0;
   EXPECT_EQ(0u, GetFileVersionMS(file.c_str(), &version));
-  // File version 7.21.3.4; the product version 9.8 and the low part 3.4 are
+  // File version 7.21.3.4; the product version 9.8 and the low half 3.4 are
   // not it.
   EXPECT_EQ(0x00070015u, version);
   EXPECT_EQ(721u, VersionNumber(version));

@@ -2,25 +2,24 @@
 // although real entries follow it. The product fails with 160 before any of
 // its files, its operation or its download address is looked at (the
 // operation keyword here is not even valid, and the server would answer).
-#include "app/config.h"
+#include "records.h"
 
 namespace {
 
 const LanguageEntry kLanguages[] = {
     {0, L"Nobody", nullptr, L"Tamaris.Win32.En.msi", L"Tamaris.x64.En.msi", L"Tamaris.ARM64.En.msi", nullptr,
      nullptr, nullptr, nullptr},
-    {0x0409, L"English", nullptr, L"Tamaris.Win32.En.msi", L"Tamaris.x64.En.msi", L"Tamaris.ARM64.En.msi", nullptr,
-     nullptr, nullptr, nullptr},
+    kTamarisEnglish,
     {0x0424, L"Sloven\u0161\u010Dina", nullptr, L"Tamaris.Win32.Sl.msi", L"Tamaris.x64.Sl.msi",
      L"Tamaris.ARM64.Sl.msi", nullptr, nullptr, nullptr, nullptr},
-    {0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    kEndOfLanguages,
 };
 
 const ProductEntry kProducts[] = {
     {PELORIN_DOWNLOAD_URL, L"NOSUCHOPERATION", L"Tamaris", nullptr, L"4.12", 0, 5, kLanguages},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr},
+    kEndOfProducts,
 };
 
 }  // namespace
 
-const EngineUpgradeEntry g_engineUpgrade = {PELORIN_ENGINE_URL, L"InstMSIA.exe", L"InstMSIW.exe", 200, kProducts};
+TEST_SETUP_RECORDS(kProducts);

@@ -2,21 +2,21 @@
 // only a patch, so the x64 system gets the patch, applied as a patch. The
 // operation is absent, which counts as "DEFAULT" (an update for a patch).
 // It asks first, so that a test sees every status text the setup writes.
-#include "app/config.h"
+#include "records.h"
 
 namespace {
 
 const LanguageEntry kLanguages[] = {
     {0x0409, L"English", nullptr, L"Tamaris.Win32.En.msi", nullptr, L"Tamaris.ARM64.En.msi", nullptr,
      L"Tamaris.Win32.En.msp", L"Tamaris.x64.En.msp", nullptr},
-    {0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    kEndOfLanguages,
 };
 
 const ProductEntry kProducts[] = {
     {PELORIN_DOWNLOAD_URL, nullptr, L"Tamaris", nullptr, L"4.12", 1, 5, kLanguages},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr},
+    kEndOfProducts,
 };
 
 }  // namespace
 
-const EngineUpgradeEntry g_engineUpgrade = {PELORIN_ENGINE_URL, L"InstMSIA.exe", L"InstMSIW.exe", 200, kProducts};
+TEST_SETUP_RECORDS(kProducts);

@@ -1,6 +1,6 @@
 // Test setup: a product whose language array is empty (its first entry has
 // langId 0): the product fails with 160 without a message.
-#include "app/config.h"
+#include "records.h"
 
 namespace {
 
@@ -11,9 +11,9 @@ const LanguageEntry kLanguages[] = {
 
 const ProductEntry kProducts[] = {
     {PELORIN_DOWNLOAD_URL, L"INSTALL", L"Zero", nullptr, nullptr, 0, 5, kLanguages},
-    {nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr},
+    kEndOfProducts,
 };
 
 }  // namespace
 
-const EngineUpgradeEntry g_engineUpgrade = {PELORIN_ENGINE_URL, L"InstMSIA.exe", L"InstMSIW.exe", 200, kProducts};
+TEST_SETUP_RECORDS(kProducts);
