@@ -1,28 +1,9 @@
-// Reading the setup's command line. The text is stepped by whole characters:
-// on Windows with CharNextW, so that a character made of several UTF-16 units
-// is never split; elsewhere one unit at a time.
+// Reading the setup's command line, stepped by whole characters.
 #include "app/command_line.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "app/text_steps.h"
 
 namespace {
-
-inline wchar_t* NextCharacter(wchar_t* position) {
-#ifdef _WIN32
-  return CharNextW(position);
-#else
-  return *position ? position + 1 : position;
-#endif
-}
-
-inline bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-wchar_t* SkipBlanks(wchar_t* position) {
-  while (IsBlank(*position)) position = NextCharacter(position);
-  return position;
-}
 
 // Number of whole characters from `first` up to and including `last`.
 unsigned CountCharacters(wchar_t* first, wchar_t* last) {

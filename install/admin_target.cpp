@@ -2,28 +2,7 @@
 // to the next blank); the folder may be quoted to hold blanks.
 #include "install/admin_target.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
-namespace {
-
-inline wchar_t* NextCharacter(wchar_t* position) {
-#ifdef _WIN32
-  return CharNextW(position);
-#else
-  return *position ? position + 1 : position;
-#endif
-}
-
-inline bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
-
-wchar_t* SkipBlanks(wchar_t* position) {
-  while (IsBlank(*position)) position = NextCharacter(position);
-  return position;
-}
-
-}  // namespace
+#include "app/text_steps.h"
 
 bool ParseAdminTarget(wchar_t* args, wchar_t** adminTarget) {
   if (adminTarget) *adminTarget = nullptr;
