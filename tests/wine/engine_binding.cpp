@@ -284,14 +284,7 @@ struct BindingOutcome {
 
 BindingOutcome BindAndAnswerMessage() {
   BindingOutcome outcome;
-  Worker worker([&] { outcome.result = BindInstallerEngine(); });
-  HWND box = WaitForThreadMessageBox(worker.threadId(), 20000);
-  if (box) {
-    outcome.boxSeen = true;
-    outcome.box = ReadMessageBox(box);
-    ClickButton(box, IDOK);
-  }
-  worker.Wait(20000);
+  outcome.box = AnswerMessageBox([&] { outcome.result = BindInstallerEngine(); }, IDOK, 20000, &outcome.boxSeen);
   return outcome;
 }
 

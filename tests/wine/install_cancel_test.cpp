@@ -23,17 +23,14 @@ namespace {
 
 const std::wstring kPackage = PackageName(L"En");
 
-class CancelTest : public testing::Test {
+class CancelTest : public ScenarioTest {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
-    ForgetDownloads();
-    ASSERT_TRUE(UninstallSamples());
-    ASSERT_TRUE(folder_.ok());
-    setup_ = folder_.Copy(SetupVariant(L"tamaris"), L"Pelorin.exe");
+    ScenarioTest::SetUp();
+    if (HasFatalFailure()) return;
+    setup_ = CopySetup(L"tamaris");
     ASSERT_FALSE(setup_.empty());
   }
-  void TearDown() override { UninstallSamples(); }
 
   // Message 24 alone, with a warning icon, and 1602.
   static void ExpectCancelled(const RunResult& run) {
@@ -55,12 +52,10 @@ protected:
     return RunSetup(setup_, script);
   }
 
-  TempFolder folder_;
   std::wstring setup_;
 };
 
 TEST_F(CancelTest, AfterTheFirstStatusLine) {
-  ASSERT_TRUE(server::Set("root=signed"));
   RunResult run = RunCancellingAt(103, 1);
   EXPECT_TRUE(run.cancelPressed);
   EXPECT_EQ(Text16(L"Tamaris"), run.cancelText);
@@ -73,7 +68,6 @@ TEST_F(CancelTest, AfterTheFirstStatusLine) {
 }
 
 TEST_F(CancelTest, AfterDownloadMessageBeforeTheDownload) {
-  ASSERT_TRUE(server::Set("root=signed"));
   RunResult run = RunCancellingAt(105, 1);
   EXPECT_TRUE(run.cancelPressed);
   EXPECT_EQ(Text18(kPackage), run.cancelText);
@@ -135,7 +129,6 @@ TEST_F(CancelTest, AfterVerifyMessageBeforeTheSignatureCheck) {
 }
 
 TEST_F(CancelTest, InTheLanguageDialog) {
-  ASSERT_TRUE(server::Set("root=signed"));
   RunScript script;
   script.cancelLanguage = true;
   RunResult run = RunSetup(setup_, script);

@@ -430,4 +430,22 @@ std::string Describe(const RunResult& run) {
   return Printable(text);
 }
 
+// ------------------------------------------------------------------ fixture
+
+void ScenarioTest::SetUp() {
+  ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
+  ASSERT_TRUE(server::Set("root=signed"));
+  ForgetDownloads();
+  ASSERT_TRUE(UninstallSamples());
+  ASSERT_TRUE(folder_.ok());
+}
+
+void ScenarioTest::TearDown() { UninstallSamples(); }
+
+std::wstring ScenarioTest::CopySetup(const std::wstring& variant) {
+  std::wstring setup = folder_.Copy(SetupVariant(variant), L"Pelorin.exe");
+  EXPECT_FALSE(setup.empty()) << "cannot copy the setup " << pelorin_test::Printable(variant);
+  return setup;
+}
+
 }  // namespace install_test

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "support/driver.h"
 
 namespace install_test {
@@ -152,5 +154,19 @@ extern const wchar_t kText36[];
 
 // For failure messages: each box as "icon: text".
 std::string Describe(const RunResult& run);
+
+// A scenario from a clean start: the server serving the signed samples, no
+// download in the cache, no sample product on the system, and a fresh folder
+// for the setup; what a test installed is taken off again afterwards.
+// A derived SetUp calls this one first and stops when it failed.
+class ScenarioTest : public testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+  // The setup `variant` copied into the test's folder as Pelorin.exe.
+  std::wstring CopySetup(const std::wstring& variant);
+
+  pelorin_test::TempFolder folder_;
+};
 
 }  // namespace install_test

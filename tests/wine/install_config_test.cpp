@@ -13,22 +13,9 @@ using namespace pelorin_test;
 
 namespace {
 
-class ConfigurationTest : public testing::Test {
+class ConfigurationTest : public ScenarioTest {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
-    ASSERT_TRUE(server::Set("root=signed"));
-    ForgetDownloads();
-    ASSERT_TRUE(UninstallSamples());
-    ASSERT_TRUE(folder_.ok());
-  }
-  void TearDown() override { UninstallSamples(); }
-
-  std::wstring Prepare(const std::wstring& variant) {
-    std::wstring setup = folder_.Copy(SetupVariant(variant), L"Pelorin.exe");
-    EXPECT_FALSE(setup.empty());
-    return setup;
-  }
+  std::wstring Prepare(const std::wstring& variant) { return CopySetup(variant); }
 
   static std::vector<std::string> RequestedPackages() {
     std::vector<std::string> names;
@@ -36,7 +23,6 @@ protected:
     return names;
   }
 
-  TempFolder folder_;
 };
 
 TEST_F(ConfigurationTest, AskFirstAnsweredNoSkipsToTheNextProduct) {

@@ -10,18 +10,14 @@ using namespace pelorin_test;
 
 namespace {
 
-class LanguageChoiceTest : public testing::Test {
+class LanguageChoiceTest : public ScenarioTest {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
-    ASSERT_TRUE(server::Set("root=signed"));
-    ForgetDownloads();
-    ASSERT_TRUE(UninstallSamples());
-    ASSERT_TRUE(folder_.ok());
-    setup_ = folder_.Copy(SetupVariant(L"tamaris"), L"Pelorin.exe");
+    ScenarioTest::SetUp();
+    if (HasFatalFailure()) return;
+    setup_ = CopySetup(L"tamaris");
     ASSERT_FALSE(setup_.empty());
   }
-  void TearDown() override { UninstallSamples(); }
 
   void ExpectChoiceInstalled(const std::wstring& language, const std::wstring& package) {
     RunScript script;
@@ -41,7 +37,6 @@ protected:
     EXPECT_EQ(std::vector<std::wstring>{chosen.productCode}, InstalledSamples());
   }
 
-  TempFolder folder_;
   std::wstring setup_;
 };
 

@@ -14,22 +14,12 @@ namespace {
 
 const std::wstring kPackage = PackageName(L"En");
 
-class LocalPackageTest : public testing::Test {
+class LocalPackageTest : public ScenarioTest {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
-    ASSERT_TRUE(server::Set("root=signed"));
-    ForgetDownloads();
-    ASSERT_TRUE(UninstallSamples());
-    ASSERT_TRUE(folder_.ok());
-  }
-  void TearDown() override { UninstallSamples(); }
-
   // The setup `variant` in the folder, with the package of `kind` beside it
   // (none when `kind` is empty).
   std::wstring Prepare(const std::wstring& variant, const std::wstring& kind) {
-    std::wstring setup = folder_.Copy(SetupVariant(variant), L"Pelorin.exe");
-    EXPECT_FALSE(setup.empty());
+    std::wstring setup = CopySetup(variant);
     if (!kind.empty()) EXPECT_FALSE(folder_.Copy(PackageFile(kind, kPackage)).empty());
     return setup;
   }
@@ -46,7 +36,6 @@ protected:
     EXPECT_EQ(std::vector<std::wstring>{package.productCode}, InstalledSamples());
   }
 
-  TempFolder folder_;
 };
 
 TEST_F(LocalPackageTest, CurrentPackageIsInstalledWithoutDownloadOrCheck) {

@@ -90,15 +90,10 @@ protected:
   // ChoosePackage on a second thread, for the message box that it shows.
   static MessageBoxContent ChooseAndReadMessage(const LanguageEntry& language, BOOL notNt, SetupResult* result) {
     PackageChoice choice = {};
-    Worker worker([&] { *result = ChoosePackage(language, notNt, &choice); });
-    HWND box = WaitForThreadMessageBox(worker.threadId(), kBoxMs, worker.handle());
-    MessageBoxContent content = {};
-    EXPECT_TRUE(box) << "no message box";
-    if (box) {
-      content = ReadMessageBox(box);
-      EXPECT_TRUE(ClickButton(box, IDOK));
-    }
-    EXPECT_TRUE(worker.Wait(kBoxMs));
+    bool shown = false;
+    MessageBoxContent content =
+        AnswerMessageBox([&] { *result = ChoosePackage(language, notNt, &choice); }, IDOK, kBoxMs, &shown);
+    EXPECT_TRUE(shown) << "no message box";
     return content;
   }
 
@@ -435,15 +430,10 @@ protected:
 
   static MessageBoxContent CheckAndReadMessage(const wchar_t* operation, bool isPatch, SetupResult* result) {
     bool updateMode = false;
-    Worker worker([&] { *result = CheckOperation(operation, isPatch, &updateMode); });
-    HWND box = WaitForThreadMessageBox(worker.threadId(), kBoxMs, worker.handle());
-    MessageBoxContent content = {};
-    EXPECT_TRUE(box) << "no message box";
-    if (box) {
-      content = ReadMessageBox(box);
-      EXPECT_TRUE(ClickButton(box, IDOK));
-    }
-    EXPECT_TRUE(worker.Wait(kBoxMs));
+    bool shown = false;
+    MessageBoxContent content =
+        AnswerMessageBox([&] { *result = CheckOperation(operation, isPatch, &updateMode); }, IDOK, kBoxMs, &shown);
+    EXPECT_TRUE(shown) << "no message box";
     return content;
   }
 };

@@ -46,14 +46,9 @@ protected:
   // Runs `call` on a second thread, reads the box it shows, presses `button`
   // and waits for the call to return.
   MessageBoxContent Answer(const std::function<void()>& call, int button = IDOK) {
-    Worker worker(call);
-    HWND box = WaitForThreadMessageBox(worker.threadId(), kBoxMs, worker.handle());
-    MessageBoxContent content = {};
-    EXPECT_TRUE(box) << "no message box";
-    if (!box) return content;
-    content = ReadMessageBox(box);
-    EXPECT_TRUE(ClickButton(box, button));
-    EXPECT_TRUE(worker.Wait(kBoxMs)) << "the call did not return after the answer";
+    bool shown = false;
+    MessageBoxContent content = AnswerMessageBox(call, button, kBoxMs, &shown);
+    EXPECT_TRUE(shown) << "no message box";
     return content;
   }
 

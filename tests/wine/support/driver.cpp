@@ -619,6 +619,19 @@ HWND WaitForThreadMessageBox(DWORD threadId, DWORD timeoutMs, HANDLE thread) {
   }
 }
 
+MessageBoxContent AnswerMessageBox(const std::function<void()>& call, int button, DWORD timeoutMs, bool* shown) {
+  Worker worker(call);
+  HWND box = WaitForThreadMessageBox(worker.threadId(), timeoutMs, worker.handle());
+  if (shown) *shown = box != nullptr;
+  MessageBoxContent content = {};
+  if (box) {
+    content = ReadMessageBox(box);
+    EXPECT_TRUE(ClickButton(box, button));
+  }
+  EXPECT_TRUE(worker.Wait(timeoutMs)) << "the call did not return after the answer";
+  return content;
+}
+
 void PumpMessages(DWORD ms) {
   DWORD start = GetTickCount();
   do {

@@ -234,6 +234,11 @@ std::vector<HWND> ThreadWindows(DWORD threadId);
 // Waits for a message box made by thread `threadId`, serving this thread's
 // messages meanwhile; null after the time-out or when `thread` ends.
 HWND WaitForThreadMessageBox(DWORD threadId, DWORD timeoutMs, HANDLE thread = nullptr);
+// Runs `call` on a second thread, as the setup's worker shows its boxes:
+// reads the box it shows and presses `button`, then waits for the call to
+// return. `*shown` (when given) tells whether a box came within `timeoutMs`.
+MessageBoxContent AnswerMessageBox(const std::function<void()>& call, int button = IDOK, DWORD timeoutMs = 20000,
+                                   bool* shown = nullptr);
 // Serves this thread's messages for `ms` milliseconds.
 void PumpMessages(DWORD ms);
 
