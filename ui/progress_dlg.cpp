@@ -4,7 +4,19 @@
 #include "ui/messages.h"
 #include "ui/resource.h"
 
+DWORD g_downloadNoDataLimitMs = kDownloadNoDataLimitMs;
+
 namespace {
+
+// Sent by the worker to the window while a download runs: wParam is the
+// worker's wake window as the download starts, null as it ends.
+const UINT kWatchDownload = WM_APP + 1;
+// Sent to the worker's wake window: stop the current download.
+const UINT kStopDownload = WM_APP + 2;
+// While a download runs, the window looks this often whether it has to stop.
+const UINT_PTR kDownloadTimer = 1;
+const UINT kDownloadTimerMs = 250;
+const wchar_t kWakeWindowClass[] = L"PelorinDownloadWake";
 
 HICON LoadAppIcon(int widthMetric, int heightMetric) {
   return (HICON)LoadImageW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDI_APP), IMAGE_ICON,
@@ -17,6 +29,35 @@ void DestroyOwnedIcon(HICON& icon) {
 }
 
 }  // namespace
+
+// While a download runs on the worker: a message-only window of the worker's
+// thread, for the user-interface thread to wake it with, known to the window.
+class CNapredekDlg::DownloadWake {
+public:
+  explicit DownloadWake(CNapredekDlg& dialog) : m_dialog(dialog) {
+    WNDCLASSW wakeClass = {};
+    wakeClass.lpfnWndProc = WakeWindowProc;
+    wakeClass.hInstance = AfxGetInstanceHandle();
+    wakeClass.lpszClassName = kWakeWindowClass;
+    RegisterClassW(&wakeClass);  // fails harmlessly from the second download on
+    m_window = CreateWindowExW(0, kWakeWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                               AfxGetInstanceHandle(), nullptr);
+    if (!m_window) return;
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, (LONG_PTR)&dialog);
+    m_dialog.SendMessage(kWatchDownload, (WPARAM)m_window);
+  }
+  DownloadWake(const DownloadWake&) = delete;
+  DownloadWake& operator=(const DownloadWake&) = delete;
+  ~DownloadWake() {
+    if (!m_window) return;
+    m_dialog.SendMessage(kWatchDownload, 0);
+    ::DestroyWindow(m_window);
+  }
+
+private:
+  CNapredekDlg& m_dialog;
+  HWND m_window = nullptr;
+};
 
 CNapredekDlg::CNapredekDlg() : CDialog(IDD_PROGRESS) {}
 
@@ -52,9 +93,30 @@ BOOL CNapredekDlg::OnInitDialog() {
 // that must neither close nor hide the setup's main window while it works.
 void CNapredekDlg::OnOK() {}
 
-// Only raises the flag: the worker sees it at its next checkpoint, or the
-// download at its next progress report, and tells the user itself.
-void CNapredekDlg::OnCancel() { m_cancelled = 1; }
+// Raises the flag and stops a running download: the worker sees the flag at
+// its next checkpoint and tells the user itself.
+void CNapredekDlg::OnCancel() {
+  m_cancelled = 1;
+  WakeDownload();
+}
+
+// The platform's download waits for network events only: during a stalled
+// transfer it calls nothing of ours, so a flag alone would not be seen. The
+// binding may only be stopped on the worker's thread that owns it, so the
+// worker is woken there. Its wait serves messages sent to its windows, and
+// a posted message wakes a wait that looks for posted ones only.
+void CNapredekDlg::WakeDownload() {
+  if (!m_wakeWindow) return;
+  SendNotifyMessageW(m_wakeWindow, kStopDownload, 0, 0);
+  PostMessageW(m_wakeWindow, WM_NULL, 0, 0);
+}
+
+LRESULT CALLBACK CNapredekDlg::WakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != kStopDownload) return DefWindowProcW(window, message, wParam, lParam);
+  auto dialog = reinterpret_cast<CNapredekDlg*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (dialog && dialog->m_binding) dialog->m_binding->Abort();
+  return 0;
+}
 
 bool CNapredekDlg::TellIfCancelled() {
   if (!m_cancelled) return false;
@@ -64,6 +126,21 @@ bool CNapredekDlg::TellIfCancelled() {
 
 bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
   switch (message) {
+    case kWatchDownload:
+      m_wakeWindow = (HWND)wParam;
+      if (m_wakeWindow) {
+        SetTimer(m_hWnd, kDownloadTimer, kDownloadTimerMs, nullptr);
+      } else {
+        KillTimer(m_hWnd, kDownloadTimer);
+      }
+      return true;
+    case WM_TIMER:
+      if (wParam != kDownloadTimer) return false;
+      if (GetTickCount() - (DWORD)m_lastDataTick >= g_downloadNoDataLimitMs) m_stalled = 1;
+      // Again on every tick until the download ends: a wake that came
+      // before the binding existed found nothing to stop.
+      if (m_cancelled || m_stalled) WakeDownload();
+      return true;
     case WM_DESTROY:
       // The window draws its icons no more; the dialog's own handling of
       // the message still runs.
@@ -91,14 +168,23 @@ HRESULT CNapredekDlg::Download(const wchar_t* url, wchar_t* buffer, DWORD capaci
   HRESULT result = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
   m_responseStatus = 0;
   m_sizeAnnounced = m_sizeReceived = 0;
+  m_lastDataTick = (LONG)GetTickCount();
+  m_stalled = 0;
   if (downloadToCache) {
-    result = downloadToCache(nullptr, url, buffer, capacity, 0, static_cast<IBindStatusCallback*>(this));
+    {
+      DownloadWake wake(*this);
+      result = downloadToCache(nullptr, url, buffer, capacity, 0, static_cast<IBindStatusCallback*>(this));
+    }
+    if (m_binding) m_binding->Release();
+    m_binding = nullptr;
+    if (FAILED(result) && m_stalled) result = INET_E_CONNECTION_TIMEOUT;
     // Some platforms save an error page as the download although OnResponse
     // asked them to stop: an HTTP error is a failed download all the same.
     if (SUCCEEDED(result) && m_responseStatus >= 400) result = INET_E_DOWNLOAD_FAILURE;
     // Some also save what arrived of a transfer that the connection cut
-    // short: a file shorter than announced is no download.
-    if (SUCCEEDED(result) && m_sizeReceived < m_sizeAnnounced) result = INET_E_DOWNLOAD_FAILURE;
+    // short, or read on past the announced size when the server sends more:
+    // a file of another size than announced is no download.
+    if (SUCCEEDED(result) && m_sizeAnnounced && m_sizeReceived != m_sizeAnnounced) result = INET_E_DOWNLOAD_FAILURE;
   }
   if (FAILED(result) && capacity > 0) buffer[0] = L'\0';
   return result;
@@ -119,12 +205,19 @@ STDMETHODIMP CNapredekDlg::QueryInterface(REFIID riid, void** ppv) {
 
 STDMETHODIMP_(ULONG) CNapredekDlg::AddRef() { return ++m_refCount; }
 STDMETHODIMP_(ULONG) CNapredekDlg::Release() { return --m_refCount; }
-STDMETHODIMP CNapredekDlg::OnStartBinding(DWORD, IBinding*) { return S_OK; }
+STDMETHODIMP CNapredekDlg::OnStartBinding(DWORD, IBinding* binding) {
+  if (m_cancelled || m_stalled) return E_ABORT;
+  if (m_binding) m_binding->Release();
+  m_binding = binding;
+  if (m_binding) m_binding->AddRef();
+  return S_OK;
+}
 STDMETHODIMP CNapredekDlg::GetPriority(LONG*) { return S_OK; }
 STDMETHODIMP CNapredekDlg::OnLowResource(DWORD) { return S_OK; }
 
 STDMETHODIMP CNapredekDlg::OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) {
   if (progressMax > m_sizeAnnounced) m_sizeAnnounced = progressMax;
+  if (progress > m_sizeReceived) m_lastDataTick = (LONG)GetTickCount();
   if (progress > m_sizeReceived) m_sizeReceived = progress;
   // The counts go to the bar as they come: a download of unknown size
   // (progressMax 0) leaves the bar empty.
@@ -132,11 +225,16 @@ STDMETHODIMP CNapredekDlg::OnProgress(ULONG progress, ULONG progressMax, ULONG, 
     m_progress.SetRange32(0, (int)progressMax);
     m_progress.SetPos((int)progress);
   }
-  // The one way to stop a download.
-  return m_cancelled ? E_ABORT : S_OK;
+  // Stops the download while data flows; during a silence the worker's wake
+  // window stops it instead.
+  return m_cancelled || m_stalled ? E_ABORT : S_OK;
 }
 
-STDMETHODIMP CNapredekDlg::OnStopBinding(HRESULT, LPCWSTR) { return S_OK; }
+STDMETHODIMP CNapredekDlg::OnStopBinding(HRESULT, LPCWSTR) {
+  if (m_binding) m_binding->Release();
+  m_binding = nullptr;
+  return S_OK;
+}
 STDMETHODIMP CNapredekDlg::GetBindInfo(DWORD*, BINDINFO*) { return S_OK; }
 STDMETHODIMP CNapredekDlg::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) { return S_OK; }
 STDMETHODIMP CNapredekDlg::OnObjectAvailable(REFIID, IUnknown*) { return S_OK; }

@@ -8,6 +8,12 @@
 
 #include "afx/afxwin.h"
 
+// A transfer that receives no byte for this long fails like any failed
+// download: a server that stops sending must not hold the setup forever.
+const DWORD kDownloadNoDataLimitMs = 60 * 1000;
+// The limit in force; tests shorten it.
+extern DWORD g_downloadNoDataLimitMs;
+
 class CNapredekDlg : public CDialog, public IBindStatusCallback, public IHttpNegotiate {
 public:
   CNapredekDlg();
@@ -30,6 +36,18 @@ public:
   // that ended before its announced size is a failed download.
   ULONG m_sizeAnnounced = 0;
   ULONG m_sizeReceived = 0;
+  // When the current download last received a byte (GetTickCount); written
+  // by the worker, read by the user-interface thread.
+  volatile LONG m_lastDataTick = 0;
+  // Set to 1 by the user-interface thread when the current download has
+  // received nothing for the limit; read by the worker.
+  volatile LONG m_stalled = 0;
+  // The current download's binding, from OnStartBinding to OnStopBinding.
+  // Only the worker, which owns it, touches it.
+  IBinding* m_binding = nullptr;
+  // While a download runs: the worker's window that the user-interface
+  // thread wakes to stop it. Only the user-interface thread touches it.
+  HWND m_wakeWindow = nullptr;
 
   // What the worker does with the window. Each is a synchronous call into
   // the user-interface thread, which serves it from its message loop.
@@ -43,7 +61,8 @@ public:
   // Downloads `url` into the platform's download cache, reporting to this
   // window, and gives the cached file's path in `buffer` (`capacity`
   // characters). Fails when the server answers with an HTTP error or the
-  // user cancels; `buffer` is then empty.
+  // user cancels or nothing arrives for the no-data limit; `buffer` is then
+  // empty. Cancel stops it at once, whether data flows or not.
   HRESULT Download(const wchar_t* url, wchar_t* buffer, DWORD capacity);
 
   // IUnknown, shared by both interfaces. The object lives as long as the
@@ -75,4 +94,11 @@ protected:
   void OnOK() override;
   void OnCancel() override;
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+
+private:
+  class DownloadWake;
+  // Asks the worker to stop the current download, on its own thread.
+  void WakeDownload();
+  // The worker's side: stops the binding it owns.
+  static LRESULT CALLBACK WakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };

@@ -366,6 +366,7 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
           if (owner) hook->Install(GetWindowThreadProcessId(owner, nullptr));
         }
         ShownBox box;
+        box.seenAt = GetTickCount();
         box.content = ReadMessageBox(window);
         if (progress) {
           box.headline = ControlText(progress, 103);

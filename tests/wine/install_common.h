@@ -109,6 +109,9 @@ struct ShownBox {
   std::wstring headline;
   std::wstring detail;
   bool progressVisible = false;
+  // GetTickCount() when the box was first seen (within about 50 ms of its
+  // appearing).
+  DWORD seenAt = 0;
 };
 
 struct RunResult {

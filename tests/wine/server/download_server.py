@@ -6,6 +6,8 @@ Serves the files of one folder the way the product's server does:
     /prenos/?verzija=4.12&paket=<name>   the package <name> (the query value
                                          is the file name)
     /MSI/2.0/<name>                      the engine redistributable <name>
+    /elsewhere/<folder>/<name>           the file <name> of <folder> below the
+                                         served folder (where "redirect" sends)
 
 It listens on 127.0.0.1 only, and stops by itself: after --lifetime seconds
 in all, or after --idle seconds without a request. Each request is logged.
@@ -35,6 +37,7 @@ in the background (for a test fixture); --stop ends the server of a pid file.
 
 import argparse
 import os
+import select
 import signal
 import socket
 import sys
@@ -51,12 +54,22 @@ class Behaviour:
 
     mode:   normal  the file, all at once, with its length
             slow    the file in pieces of `chunk` bytes, `delay` seconds apart
-            status  an error page with HTTP status `status` (404, 500, ...)
+            status  an error page with HTTP status `status` (404, 500, ...),
+                    or a plain web page with status 200
             cut     the full length announced, `cut` bytes sent, then the
                     connection is closed
+            stall   the full length announced, `cut` bytes sent, then nothing
+                    more while the client stays (at most 10 minutes)
+            endless no length announced; the file, then zeros without end, in
+                    pieces of `chunk` bytes `delay` seconds apart, while the
+                    client stays
+            redirect  302 to /elsewhere/<to>/<name>
     root:   a folder below the served folder ("signed", "unsigned", ...), or
             "" for the served folder itself
     hold:   seconds to wait before the answer starts
+    announce: the length to announce instead of the file's own (-1: the
+            file's own); in modes normal, slow and endless
+    to:     the folder a redirect sends to
     """
 
     def __init__(self):
@@ -67,19 +80,21 @@ class Behaviour:
         self.status = 404
         self.cut = 1000
         self.hold = 0.0
+        self.announce = -1
+        self.to = ""
 
     def update(self, query):
         for key, values in query.items():
             value = values[-1]
-            if key in ("mode", "root"):
+            if key in ("mode", "root", "to"):
                 setattr(self, key, value)
-            elif key in ("chunk", "status", "cut"):
+            elif key in ("chunk", "status", "cut", "announce"):
                 setattr(self, key, int(value))
             elif key in ("delay", "hold"):
                 setattr(self, key, float(value))
             else:
                 raise ValueError("unknown setting " + key)
-        if self.mode not in ("normal", "slow", "status", "cut"):
+        if self.mode not in ("normal", "slow", "status", "cut", "stall", "endless", "redirect"):
             raise ValueError("unknown mode " + self.mode)
 
 
@@ -133,13 +148,22 @@ class Handler(BaseHTTPRequestHandler):
             name = values[-1] if values else None
         elif url.path.startswith("/MSI/2.0/"):
             name = urllib.parse.unquote(url.path[len("/MSI/2.0/"):])
+        elif url.path.startswith("/elsewhere/"):
+            # The target of a redirect: served from the folder in the path, as
+            # it is, whatever the behaviour.
+            folder, _, name = urllib.parse.unquote(url.path[len("/elsewhere/"):]).rpartition("/")
+            behaviour = Behaviour()
+            behaviour.root = folder
         if behaviour.hold:
             time.sleep(behaviour.hold)
         sent, end = 0, "complete"
         try:
             if behaviour.mode == "status":
                 status = behaviour.status
-                self.answer_page(status, "Error %d" % status, head)
+                self.answer_page(status, "Error %d" % status if status >= 400 else "Tamaris downloads", head)
+            elif behaviour.mode == "redirect":
+                status = 302
+                self.answer_redirect("/elsewhere/%s/%s" % (behaviour.to, urllib.parse.quote(name or "")))
             else:
                 path = self.file_of(behaviour.root, name)
                 if path is None:
@@ -155,6 +179,8 @@ class Handler(BaseHTTPRequestHandler):
 
     def file_of(self, root, name):
         if not name or "/" in name or "\\" in name or name in (".", ".."):
+            return None
+        if ".." in root.replace("\\", "/").split("/"):
             return None
         folder = os.path.join(self.state.base, root) if root else self.state.base
         path = os.path.join(folder, name)
@@ -172,12 +198,33 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
         self.close_connection = True
 
+    def answer_redirect(self, location):
+        self.send_response(302)
+        self.send_header("Location", location)
+        self.send_header("Content-Length", "0")
+        self.send_header("Cache-Control", "no-cache, no-store")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+
+    def client_gone(self, wait):
+        """Waits up to `wait` seconds; true once the client closed its end."""
+        readable, _, _ = select.select([self.connection], [], [], wait)
+        if not readable:
+            return False
+        try:
+            return not self.connection.recv(1, socket.MSG_PEEK)
+        except OSError:
+            return True
+
     def answer_file(self, path, behaviour, head):
         with open(path, "rb") as f:
             data = f.read()
         self.send_response(200)
         self.send_header("Content-Type", "application/x-msi")
-        self.send_header("Content-Length", str(len(data)))
+        if behaviour.mode != "endless" or behaviour.announce >= 0:
+            announced = behaviour.announce if behaviour.announce >= 0 and behaviour.mode != "stall" else len(data)
+            self.send_header("Content-Length", str(announced))
         # Every answer comes from here, never from a client's cache.
         self.send_header("Cache-Control", "no-cache")
         self.send_header("Connection", "close")
@@ -195,6 +242,27 @@ class Handler(BaseHTTPRequestHandler):
                 # Close hard, so the client sees the connection end early.
                 self.connection.shutdown(socket.SHUT_RDWR)
                 return sent, "cut"
+            if behaviour.mode == "stall":
+                part = data[: max(0, min(behaviour.cut, len(data) - 1))]
+                self.wfile.write(part)
+                self.wfile.flush()
+                sent = len(part)
+                started = time.monotonic()
+                while time.monotonic() - started < 600:
+                    if self.client_gone(0.1):
+                        return sent, "aborted"
+                return sent, "cut"
+            if behaviour.mode == "endless":
+                step = max(1, behaviour.chunk)
+                offset = 0
+                while True:
+                    piece = data[offset : offset + step] if offset < len(data) else bytes(step)
+                    self.wfile.write(piece)
+                    self.wfile.flush()
+                    offset += len(piece)
+                    sent = offset
+                    if self.client_gone(behaviour.delay):
+                        return sent, "aborted"
             if behaviour.mode == "slow":
                 step = max(1, behaviour.chunk)
                 for offset in range(0, len(data), step):

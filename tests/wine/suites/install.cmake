@@ -35,7 +35,7 @@ add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/product
 set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
 set(_install_setups)
 foreach(variant tamaris one_language ask_first patch_only no_download_url bad_operation lang_zero installupd
-        long_version)
+        long_version no_data_limit)
   if(variant STREQUAL "tamaris")
     set(_config "${CMAKE_SOURCE_DIR}/app/config_tamaris.cpp")
   else()
@@ -80,7 +80,7 @@ target_compile_options(install_scenario_support PRIVATE -municode)
 target_link_libraries(install_scenario_support PUBLIC pelorin_test_support msi wininet ws2_32 comctl32)
 
 # Scenarios: the real setup under Wine, grouped by behaviour.
-foreach(group download local cancel language config)
+foreach(group download local cancel language config server)
   pelorin_wine_test(install_${group}_test
       SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_${group}_test.cpp"
       DEPENDS ${_install_setups} pelorin_install_packages install_cancel_hook

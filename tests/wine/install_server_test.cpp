@@ -1,0 +1,297 @@
+// Downloads from servers that stall or misbehave: one that stops sending in
+// the middle, one whose body never ends, one that sends more than it
+// announced or announces more than 4 GiB, one that redirects, one that
+// answers 200 with a web page. Whatever the server does, Cancel ends the
+// setup within 2 seconds with message 24 and 1602, a transfer that receives
+// nothing for the no-data limit is a failed download, only the trusted
+// package that arrived is installed, and nothing else ever is. The real
+// setup runs under Wine against the loopback download server.
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include "install_common.h"
+
+using namespace install_test;
+using namespace pelorin_test;
+
+namespace {
+
+const std::wstring kPackage = PackageName(L"En");
+const DWORD kCancelAnsweredWithinMs = 2000;
+// The no-data limit of the "no_data_limit" setup.
+const DWORD kShortNoDataLimitMs = 3000;
+
+std::string FileBytes(const std::wstring& path) {
+  std::string bytes;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
+}
+
+// The file that message 22 names; empty when the text is not message 22.
+std::wstring FileNamedIn22(const std::wstring& text) {
+  const std::wstring model = Text22(L"|");
+  const std::wstring prefix = model.substr(0, model.find(L'|')), suffix = model.substr(model.find(L'|') + 1);
+  if (text.size() <= prefix.size() + suffix.size() || text.compare(0, prefix.size(), prefix) != 0 ||
+      text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return std::wstring();
+  return text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
+}
+
+struct Bar {
+  int position;
+  int high;
+};
+
+Bar ReadBar(HWND progress) {
+  HWND bar = GetDlgItem(progress, 104);
+  return {(int)SendMessageW(bar, PBM_GETPOS, 0, 0), (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0)};
+}
+
+class ServerTest : public ScenarioTest {
+protected:
+  void SetUp() override {
+    ScenarioTest::SetUp();
+    if (HasFatalFailure()) return;
+    setup_ = CopySetup(L"tamaris");
+    ASSERT_FALSE(setup_.empty());
+    packageBytes_ = FileBytes(PackageFile(L"signed", kPackage));
+    ASSERT_FALSE(packageBytes_.empty());
+  }
+
+  // Runs the setup with English chosen. While the package downloads, `ready`
+  // is asked about every 50 ms with the progress window whether a user would
+  // press Cancel now; Cancel is then pressed once and the time noted.
+  RunResult Run(const std::function<bool(HWND)>& ready = nullptr) {
+    RunScript script;
+    script.language = L"English";
+    pressedAt_ = 0;
+    script.whileRunning = [&](HWND progress) {
+      if (!ready || pressedAt_ || !progress || !IsWindowVisible(progress)) return;
+      if (ControlText(progress, 105) != Text18(kPackage) || !ready(progress)) return;
+      if (ClickButton(progress, IDCANCEL)) pressedAt_ = GetTickCount();
+    };
+    // A setup that misses Cancel waits for the network for ever: give up
+    // well before the default time.
+    return RunSetup(setup_, script, L"", 60000);
+  }
+
+  // Message 24 alone, within the time of the press, 1602, nothing checked,
+  // nothing installed.
+  void ExpectCancelledInTime(const RunResult& run) {
+    ASSERT_NE(0u, pressedAt_) << "Cancel was never pressed";
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(1602u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+    EXPECT_EQ(kText24, run.boxes[0].content.text);
+    EXPECT_LT(run.boxes[0].seenAt - pressedAt_, kCancelAnsweredWithinMs);
+    EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
+    ExpectNothingInstalled();
+  }
+
+  // Message 22 alone, 4; the file it names holds `arrived`.
+  void ExpectRefusedBySignatureCheck(const RunResult& run, const std::string& arrived) {
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(4u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
+    std::wstring checked = FileNamedIn22(run.boxes[0].content.text);
+    ASSERT_FALSE(checked.empty()) << Describe(run);
+    EXPECT_TRUE(FileBytes(checked) == arrived) << "the file checked is not what arrived: " << Printable(checked);
+    EXPECT_TRUE(run.StatusShown(105, Text19(kPackage)));
+    ExpectNothingInstalled();
+  }
+
+  void ExpectNothingInstalled() {
+    EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
+    EXPECT_FALSE(FileExists(InstalledFile(Sample(L"signed", kPackage))));
+  }
+
+  // The requests for packages, once the server has logged `count` of them
+  // (it logs a request as it ends, which may be after the setup ended).
+  static std::vector<ServedRequest> Requests(size_t count) {
+    std::vector<ServedRequest> requests;
+    for (int i = 0; i < 40; ++i) {
+      requests = server::Log();
+      if (requests.size() >= count) break;
+      Sleep(250);
+    }
+    return requests;
+  }
+
+  std::wstring setup_;
+  std::string packageBytes_;
+  DWORD pressedAt_ = 0;
+};
+
+// ------------------------------------------------------------------ stalls
+
+TEST_F(ServerTest, CancelDuringAStalledTransferEndsTheSetupAtOnce) {
+  const size_t part = packageBytes_.size() / 2;
+  ASSERT_TRUE(server::Set("root=signed&mode=stall&cut=" + std::to_string(part)));
+  int lastPosition = 0;
+  DWORD stillSince = 0;
+  RunResult run = Run([&](HWND progress) {
+    // As a user would: once the bar has stood still for a while.
+    int position = ReadBar(progress).position;
+    if (position != lastPosition) {
+      lastPosition = position;
+      stillSince = GetTickCount();
+    }
+    return position > 0 && GetTickCount() - stillSince >= 1500;
+  });
+  ExpectCancelledInTime(run);
+  std::vector<ServedRequest> requests = Requests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(part, requests[0].bytes);
+  EXPECT_EQ("aborted", requests[0].end) << "the setup did not let go of the connection";
+}
+
+TEST_F(ServerTest, TransferWithoutDataForTheLimitIsAFailedDownload) {
+  setup_ = CopySetup(L"no_data_limit");
+  ASSERT_TRUE(server::Set("root=signed&mode=stall&cut=" + std::to_string(packageBytes_.size() / 2)));
+  DWORD dataSeenAt = 0;
+  RunResult run = Run([&](HWND progress) {
+    if (!dataSeenAt && ReadBar(progress).position > 0) dataSeenAt = GetTickCount();
+    return false;
+  });
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(2u, run.exitCode);
+  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+  EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(run.boxes[0].content.text));
+  EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
+  EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
+  // After the limit of silence, not at the first pause, and soon after it.
+  ASSERT_NE(0u, dataSeenAt) << "the first bytes never reached the bar";
+  DWORD waited = run.boxes[0].seenAt - dataSeenAt;
+  EXPECT_GE(waited, kShortNoDataLimitMs - 500);
+  EXPECT_LT(waited, kShortNoDataLimitMs + 2000);
+  ExpectNothingInstalled();
+  std::vector<ServedRequest> requests = Requests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("aborted", requests[0].end);
+}
+
+// The limit is on silence, not on the whole transfer: a slow download that
+// takes longer than it, with data coming all the while, installs.
+TEST_F(ServerTest, SlowTransferLongerThanTheNoDataLimitInstalls) {
+  setup_ = CopySetup(L"no_data_limit");
+  const size_t piece = packageBytes_.size() / 5 + 1;
+  ASSERT_TRUE(server::Set("root=signed&mode=slow&delay=1&chunk=" + std::to_string(piece)));
+  DWORD start = GetTickCount();
+  RunResult run = Run();
+  DWORD took = GetTickCount() - start;
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(0u, run.exitCode) << Describe(run);
+  EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+  EXPECT_GT(took, kShortNoDataLimitMs + 1000);
+  const SamplePackage& english = Sample(L"signed", kPackage);
+  EXPECT_EQ(std::vector<std::wstring>{english.productCode}, InstalledSamples());
+}
+
+// ------------------------------------------------------------------ bodies
+
+TEST_F(ServerTest, EndlessBodyWithoutLengthAnswersCancel) {
+  // 640 KB a second, the package first, then zeros without end.
+  ASSERT_TRUE(server::Set("root=signed&mode=endless&chunk=65536&delay=0.1"));
+  const DWORD pastThePackageMs = (DWORD)(packageBytes_.size() / 65536 + 1) * 100 + 1500;
+  DWORD since = 0;
+  RunResult run = Run([&](HWND) {
+    if (!since) since = GetTickCount();
+    return GetTickCount() - since >= pastThePackageMs;
+  });
+  ExpectCancelledInTime(run);
+  std::vector<ServedRequest> requests = Requests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_GT(requests[0].bytes, packageBytes_.size()) << "Cancel came before the body outgrew the package";
+  EXPECT_EQ("aborted", requests[0].end);
+}
+
+// What the platform does with a body longer than announced depends on how
+// it comes: what is there at once it reads on past the announced size, and
+// the setup refuses the download; in pieces it stops at the announced size
+// and keeps that much, which the signature check refuses.
+TEST_F(ServerTest, BodyLongerThanAnnouncedAllAtOnceIsAFailedDownload) {
+  ASSERT_TRUE(server::Set("root=signed&announce=" + std::to_string(packageBytes_.size() / 2)));
+  RunResult run = Run();
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(2u, run.exitCode);
+  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+  EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(run.boxes[0].content.text));
+  EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
+  ExpectNothingInstalled();
+  std::vector<ServedRequest> requests = Requests(1);
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(packageBytes_.size(), requests[0].bytes);
+}
+
+TEST_F(ServerTest, BodyLongerThanAnnouncedInPiecesIsRefused) {
+  const size_t announced = packageBytes_.size() / 2;
+  ASSERT_TRUE(server::Set("root=signed&mode=slow&chunk=1000&delay=0.05&announce=" + std::to_string(announced)));
+  RunResult run = Run();
+  ExpectRefusedBySignatureCheck(run, packageBytes_.substr(0, announced));
+}
+
+TEST_F(ServerTest, SizeAboveFourGiBKeepsTheBarInProportion) {
+  // 4 GiB and 128 KiB: a size cut to 32 bits would be 128 KiB, and the bar
+  // would be full after the first pieces.
+  ASSERT_TRUE(server::Set("root=signed&mode=endless&announce=4295098368&chunk=65536&delay=0.1"));
+  std::vector<Bar> seen;
+  DWORD since = 0;
+  RunResult run = Run([&](HWND progress) {
+    Bar bar = ReadBar(progress);
+    if (bar.position > 0 && (seen.empty() || seen.back().position != bar.position)) seen.push_back(bar);
+    if (!since && bar.position > 0) since = GetTickCount();
+    return since && GetTickCount() - since >= 2000;
+  });
+  ExpectCancelledInTime(run);
+  // About 1.3 MB arrived of 4 GiB: the bar moved, but not even by a hundredth.
+  ASSERT_GE(seen.size(), 2u) << "the bar did not move";
+  for (const Bar& bar : seen) {
+    EXPECT_GT(bar.high, 0);
+    EXPECT_LE(bar.position, bar.high / 100) << bar.position << " of " << bar.high;
+  }
+  for (size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i].position, seen[i - 1].position);
+}
+
+// ------------------------------------------------------------------ answers
+
+TEST_F(ServerTest, RedirectIsFollowedAndTheTrustedPackageThatArrivedIsInstalled) {
+  ASSERT_TRUE(server::Set("mode=redirect&to=signed"));
+  RunResult run = Run();
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(0u, run.exitCode) << Describe(run);
+  EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+  std::vector<ServedRequest> requests = Requests(2);
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ(302, requests[0].status);
+  EXPECT_EQ("/prenos/?verzija=4.12&paket=" + Printable(kPackage), requests[0].path);
+  EXPECT_EQ("/elsewhere/signed/" + Printable(kPackage), requests[1].path);
+  EXPECT_EQ("complete", requests[1].end);
+  const SamplePackage& english = Sample(L"signed", kPackage);
+  EXPECT_EQ(std::vector<std::wstring>{english.productCode}, InstalledSamples());
+  EXPECT_TRUE(FileExists(InstalledFile(english)));
+}
+
+TEST_F(ServerTest, RedirectToAnUntrustedPackageIsRefused) {
+  ASSERT_TRUE(server::Set("mode=redirect&to=unsigned"));
+  RunResult run = Run();
+  ExpectRefusedBySignatureCheck(run, FileBytes(PackageFile(L"unsigned", kPackage)));
+  std::vector<ServedRequest> requests = Requests(2);
+  ASSERT_EQ(2u, requests.size());
+  EXPECT_EQ("/elsewhere/unsigned/" + Printable(kPackage), requests[1].path);
+}
+
+TEST_F(ServerTest, WebPageAnsweredWith200IsRefusedByTheSignatureCheck) {
+  ASSERT_TRUE(server::Set("mode=status&status=200"));
+  RunResult run = Run();
+  ExpectRefusedBySignatureCheck(run, "<html><body><h1>Tamaris downloads</h1></body></html>");
+}
+
+}  // namespace
