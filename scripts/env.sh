@@ -22,12 +22,22 @@ start_display() {
   for n in $(seq 91 120); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
       Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      PELORIN_XVFB_PID=$!
       export DISPLAY=":$n"
       for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
     fi
   done
   echo "no virtual display could be started" >&2
   return 1
+}
+
+# Stops the display that start_display started, if it started one.
+stop_display() {
+  if [ -n "${PELORIN_XVFB_PID:-}" ]; then
+    kill "$PELORIN_XVFB_PID" 2>/dev/null || true
+    wait "$PELORIN_XVFB_PID" 2>/dev/null || true
+    PELORIN_XVFB_PID=""
+  fi
 }
 
 make_prefix() {

@@ -19,6 +19,19 @@ else
 fi
 cmake --build --preset mingw-x86
 
+# Whatever ends the run (a failure, Ctrl-C), nothing it started stays behind:
+# the download servers of the scenarios, Wine's processes, the display.
+cleanup() {
+  local pid_file
+  for pid_file in build/*/tests/wine/download_server.pid; do
+    [ -f "$pid_file" ] && python3 tests/wine/server/download_server.py --stop --pid-file "$pid_file" >/dev/null 2>&1
+  done
+  wineserver -k 2>/dev/null || true
+  stop_display
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
 start_display
 make_prefix
 
@@ -26,5 +39,12 @@ status=0
 ctest --preset host || status=1
 ctest --preset mingw-x86 || status=1
 if [ "$WINE_PRESET" = mingw-x64 ]; then ctest --preset mingw-x64 || status=1; fi
-wineserver -k 2>/dev/null || true
+if [ "$WINE_PRESET" = mingw-x64 ]; then
+  echo
+  echo "NOTE: this machine runs no 32-bit code. The Windows tests ran the 64-bit build (mingw-x64);"
+  echo "the shipped 32-bit Pelorin.exe was built and checked statically only, not run."
+else
+  echo
+  echo "The Windows tests ran the shipped 32-bit build (mingw-x86)."
+fi
 exit $status

@@ -168,6 +168,7 @@ HRESULT CNapredekDlg::Download(const wchar_t* url, wchar_t* buffer, DWORD capaci
   HRESULT result = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
   m_responseStatus = 0;
   m_sizeAnnounced = m_sizeReceived = 0;
+  m_barSizeTold = false;
   m_lastDataTick = (LONG)GetTickCount();
   m_stalled = 0;
   if (downloadToCache) {
@@ -219,11 +220,23 @@ STDMETHODIMP CNapredekDlg::OnProgress(ULONG progress, ULONG progressMax, ULONG, 
   if (progressMax > m_sizeAnnounced) m_sizeAnnounced = progressMax;
   if (progress > m_sizeReceived) m_lastDataTick = (LONG)GetTickCount();
   if (progress > m_sizeReceived) m_sizeReceived = progress;
-  // The counts go to the bar as they come: a download of unknown size
-  // (progressMax 0) leaves the bar empty.
+  // The bar counts in thousandths of the announced size, and is told only
+  // what changes: each message to it is a round trip to the user-interface
+  // thread and a redraw, and reports come far more often than the bar can
+  // show. Thousandths also keep sizes of 2 GiB and more inside its int
+  // range. A download of unknown size (progressMax 0) leaves the bar empty.
   if (m_progress.IsWindow()) {
-    m_progress.SetRange32(0, (int)progressMax);
-    m_progress.SetPos((int)progress);
+    if (!m_barSizeTold || progressMax != m_barSize) {
+      m_progress.SetRange32(0, progressMax ? kBarSteps : 0);
+      m_barSize = progressMax;
+      m_barSizeTold = true;
+      m_barPos = -1;
+    }
+    int pos = progressMax ? (int)((ULONGLONG)(progress < progressMax ? progress : progressMax) * kBarSteps / progressMax) : 0;
+    if (pos != m_barPos) {
+      m_progress.SetPos(pos);
+      m_barPos = pos;
+    }
   }
   // Stops the download while data flows; during a silence the worker's wake
   // window stops it instead.

@@ -240,6 +240,9 @@ std::wstring PackageName(const std::wstring& language, const std::wstring& exten
 std::vector<std::wstring> InstalledSamples() {
   std::vector<std::wstring> installed;
   std::set<std::wstring> seen;
+  // Without the list of products, "nothing is installed" would hold whatever
+  // the setup did.
+  if (SamplePackages().empty()) ADD_FAILURE() << "no sample products listed (were the packages built?)";
   for (const SamplePackage& package : SamplePackages()) {
     if (!seen.insert(package.productCode).second) continue;
     INSTALLSTATE state = ProductState(package.productCode);

@@ -241,7 +241,8 @@ TEST_F(ServerTest, BodyLongerThanAnnouncedInPiecesIsRefused) {
 TEST_F(ServerTest, SizeAboveFourGiBKeepsTheBarInProportion) {
   // 4 GiB and 128 KiB: a size cut to 32 bits would be 128 KiB, and the bar
   // would be full after the first pieces.
-  ASSERT_TRUE(server::Set("root=signed&mode=endless&announce=4295098368&chunk=65536&delay=0.1"));
+  // 10 MB a second: the bar, in thousandths of the size, moves every few.
+  ASSERT_TRUE(server::Set("root=signed&mode=endless&announce=4295098368&chunk=1048576&delay=0.1"));
   std::vector<Bar> seen;
   DWORD since = 0;
   RunResult run = Run([&](HWND progress) {
@@ -251,11 +252,12 @@ TEST_F(ServerTest, SizeAboveFourGiBKeepsTheBarInProportion) {
     return since && GetTickCount() - since >= 2000;
   });
   ExpectCancelledInTime(run);
-  // About 1.3 MB arrived of 4 GiB: the bar moved, but not even by a hundredth.
+  // Some 25 MB arrived of 4 GiB (of 2 GiB where the platform caps the size
+  // it reports): the bar moved, but by no more than a few hundredths.
   ASSERT_GE(seen.size(), 2u) << "the bar did not move";
   for (const Bar& bar : seen) {
     EXPECT_GT(bar.high, 0);
-    EXPECT_LE(bar.position, bar.high / 100) << bar.position << " of " << bar.high;
+    EXPECT_LE(bar.position, bar.high / 25) << bar.position << " of " << bar.high;
   }
   for (size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i].position, seen[i - 1].position);
 }

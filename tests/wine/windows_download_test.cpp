@@ -77,6 +77,11 @@ protected:
     return positions;
   }
 
+  static void ExpectRangeToldOnce(const std::vector<int>& upper) {
+    std::vector<int> once{1000}, afterUnknown{0, 1000};
+    EXPECT_TRUE(upper == once || upper == afterUnknown) << testing::PrintToString(upper);
+  }
+
   LoopbackHttpServer server;
   wchar_t cached[520];
 };
@@ -89,27 +94,43 @@ TEST_F(Download, OfKnownSizeFillsTheBarStepByStep) {
   ASSERT_EQ(S_OK, Fetch(server.FreshUrl("known")));
   EXPECT_EQ(body, FileContent(cached)) << Utf8(cached);
 
-  // Every report sets the range before the position.
+  // The range is told before any position: empty while the size is not yet
+  // known (the first reports, while connecting), then once in thousandths of
+  // the size. The bar ends full and went through steps on the way, each
+  // position told once and never backwards.
   ASSERT_FALSE(g_barMessages.empty());
   EXPECT_EQ((UINT)PBM_SETRANGE32, g_barMessages.front().message);
-  for (const BarMessage& m : g_barMessages)
-    if (m.message == PBM_SETRANGE32) EXPECT_EQ(0, m.first);
-  // The range is the size; the bar ends full and went through steps on
-  // the way, never backwards.
   std::vector<int> upper = Upper(), positions = Positions();
-  ASSERT_FALSE(upper.empty());
+  ExpectRangeToldOnce(upper);
+  EXPECT_EQ(0, g_barMessages.front().first);
   ASSERT_FALSE(positions.empty());
-  EXPECT_EQ(6000, upper.back());
-  EXPECT_EQ(6000, positions.back());
+  EXPECT_EQ(1000, positions.back());
   int between = 0;
   for (size_t i = 1; i < positions.size(); ++i) {
-    EXPECT_LE(positions[i - 1], positions[i]);
-    if (positions[i] > 0 && positions[i] < 6000) ++between;
+    EXPECT_LT(positions[i - 1], positions[i]);
+    if (positions[i] > 0 && positions[i] < 1000) ++between;
   }
   EXPECT_GE(between, 2);
-  EXPECT_EQ(6000, BarUpper(control(IDC_PROGRESS)));
-  EXPECT_EQ(6000, BarPosition(control(IDC_PROGRESS)));
+  EXPECT_EQ(1000, BarUpper(control(IDC_PROGRESS)));
+  EXPECT_EQ(1000, BarPosition(control(IDC_PROGRESS)));
   EXPECT_EQ(0, progress().m_cancelled);
+}
+
+TEST_F(Download, ManySmallReportsMoveTheBarOnlyWhereItShows) {
+  // 200 KB in pieces of 100 bytes: some two thousand reports, a thousand
+  // steps of the bar at most, and a second download tells the range anew.
+  const std::string body = Pattern(200000);
+  server.SetReply({200, body, true, 100, 0});
+  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("many")));
+  EXPECT_EQ(body, FileContent(cached));
+  ExpectRangeToldOnce(Upper());
+  EXPECT_LE(Positions().size(), 1002u);
+  g_barMessages.clear();
+  server.SetReply({200, Pattern(3000), true, 1000, 20});
+  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("again")));
+  ExpectRangeToldOnce(Upper());
+  ASSERT_FALSE(Positions().empty());
+  EXPECT_EQ(1000, Positions().back());
 }
 
 TEST_F(Download, OfUnknownSizeLeavesTheBarEmpty) {

@@ -1,38 +1,7 @@
 # The Installer engine binding under Wine: which msi.dll the setup binds for
 # each kind of registered "InstallerLocation" value (real values in the test
 # prefix's registry), what an engine lacking an entry does, and reading file
-# versions. The engines and version resources are made here from source.
-
-set(PELORIN_ENGINE_MATERIAL_DIR "${CMAKE_CURRENT_BINARY_DIR}/material")
-
-# material/<folder>/<file>, a DLL built from the given sources.
-function(pelorin_engine_material target folder file)
-  add_library(${target} SHARED ${ARGN})
-  set_target_properties(${target} PROPERTIES
-      PREFIX "" OUTPUT_NAME "${file}" LINKER_LANGUAGE CXX
-      RUNTIME_OUTPUT_DIRECTORY "${PELORIN_ENGINE_MATERIAL_DIR}/${folder}"
-      ARCHIVE_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/material-lib/${target}")
-  target_link_options(${target} PRIVATE -static -s)
-endfunction()
-
-# An engine with all eleven entries, and one without MsiReinstallProductW.
-pelorin_engine_material(engine_stub_complete engine-complete msi
-    "${CMAKE_CURRENT_SOURCE_DIR}/material/engine_stub.cpp")
-pelorin_engine_material(engine_stub_partial engine-partial msi
-    "${CMAKE_CURRENT_SOURCE_DIR}/material/engine_stub.cpp")
-target_compile_definitions(engine_stub_partial PRIVATE ENGINE_STUB_WITHOUT_REINSTALL)
-# Version resources: one as the resource compiler writes it, two written by
-# hand, and a library without any.
-pelorin_engine_material(version_7_21 versions version-7-21
-    "${CMAKE_CURRENT_SOURCE_DIR}/material/version_7_21.rc")
-pelorin_engine_material(version_without_fixed versions version-without-fixed
-    "${CMAKE_CURRENT_SOURCE_DIR}/material/version_without_fixed.rc")
-pelorin_engine_material(version_short_fixed versions version-short-fixed
-    "${CMAKE_CURRENT_SOURCE_DIR}/material/version_short_fixed.rc")
-pelorin_engine_material(version_none versions version-none
-    "${CMAKE_CURRENT_SOURCE_DIR}/material/no_resources.cpp")
-set(_engine_material engine_stub_complete engine_stub_partial
-    version_7_21 version_without_fixed version_short_fixed version_none)
+# versions. The engines and version resources are built in libraries.cmake.
 
 file(RELATIVE_PATH _engine_material_relative "${CMAKE_BINARY_DIR}" "${PELORIN_ENGINE_MATERIAL_DIR}")
 string(REPLACE "/" "\\\\" _engine_material_relative "${_engine_material_relative}")

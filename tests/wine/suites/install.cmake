@@ -50,13 +50,6 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
   list(APPEND _install_setups pelorin_install_${variant})
 endforeach()
 
-# The hook library that presses Cancel right as a status text is written.
-add_library(install_cancel_hook MODULE "${CMAKE_CURRENT_SOURCE_DIR}/install_cancel_hook.cpp")
-set_target_properties(install_cancel_hook PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
-target_compile_definitions(install_cancel_hook PRIVATE UNICODE _UNICODE WIN32_LEAN_AND_MEAN)
-target_link_options(install_cancel_hook PRIVATE -static)
-target_link_libraries(install_cancel_hook PRIVATE user32)
-
 # The download server, as a fixture of the scenarios.
 set(_server "${CMAKE_CURRENT_SOURCE_DIR}/server/download_server.py")
 set(_server_pid "${CMAKE_CURRENT_BINARY_DIR}/download_server.pid")

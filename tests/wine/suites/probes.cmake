@@ -1,13 +1,7 @@
 # The system probes (app/probes.h) under Wine, with the platform seams that
 # play older systems; and library loading (afx/system_library.h) beside a
-# planted DLL named like a system library (built here; the reporting suite
+# planted DLL named like a system library (built in libraries.cmake; the reporting suite
 # plants it as msimsg.dll).
-add_library(pelorin_planted_version SHARED "${CMAKE_CURRENT_SOURCE_DIR}/probes_plant.cpp"
-    "${CMAKE_CURRENT_SOURCE_DIR}/probes_plant.rc")
-set_target_properties(pelorin_planted_version PROPERTIES
-    OUTPUT_NAME version PREFIX ""
-    RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests/wine/plant")
-target_link_options(pelorin_planted_version PRIVATE -static -s)
 file(RELATIVE_PATH _plant_relative "${CMAKE_BINARY_DIR}" "${CMAKE_BINARY_DIR}/tests/wine/plant/version.dll")
 string(REPLACE "/" "\\\\" _plant_relative "${_plant_relative}")
 
