@@ -118,13 +118,18 @@ SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* 
   DWORD ui = WTD_UI_ALL;
   if (referenceSigned) {
     BOOL fileSigned = FALSE;
-    if (QueryTrust(file, WTD_UI_NONE, owner, &fileSigned, fileSigner.Receive()) == SignatureUnsupported)
-      return SignatureUnsupported;
+    SignatureCheck silent = QueryTrust(file, WTD_UI_NONE, owner, &fileSigned, fileSigner.Receive());
+    if (silent == SignatureUnsupported) return SignatureUnsupported;
     // Same issuer and serial number: the same certificate.
     if (fileSigned && referenceSigner.get() && fileSigner.get() &&
         compare(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, referenceSigner.get()->pCertInfo,
-                fileSigner.get()->pCertInfo))
+                fileSigner.get()->pCertInfo)) {
+      // Trusted already: the final check, which would show a dialog only on
+      // failure, would show nothing and give the same answer after hashing
+      // the whole file once more.
+      if (silent == SignatureTrusted) return SignatureTrusted;
       ui = WTD_UI_NOGOOD;
+    }
   }
   return QueryTrust(file, ui, owner, nullptr, nullptr);
 }

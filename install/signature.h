@@ -16,8 +16,9 @@ enum SignatureCheck {
 
 // Checks `file`. `referenceFile` (the setup itself) decides how much of the
 // system's trust dialog may be shown: a file signed with the same certificate
-// as the setup is checked silently, with a dialog only when it fails; any
-// other file may get the system's full dialog. `owner` may be null.
+// as the setup is checked silently, with a dialog only when it fails (and
+// is read only once when it passes); any other file may get the system's
+// full dialog. `owner` may be null.
 SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* file, HWND owner);
 
 // One check of `file` with the UI choice `ui` (WTD_UI_NONE, WTD_UI_ALL,
