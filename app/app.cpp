@@ -80,13 +80,21 @@ BOOL CPelorinApp::InitInstance() {
     return FALSE;
   }
 
+  // The setup's own file is held against writes, renames and deletion for the
+  // whole run: a second instance of it checks the signature of a downloaded
+  // redistributable, and must be the program that was started.
+  m_exeHold.Reset(OpenHeldFile(m_exePath.c_str()));
+
   // The main window exists before the worker starts: the worker's message
-  // boxes are owned by it and its status lines are written into it.
-  m_progressDlg.Create(IDD_PROGRESS, CWnd::GetDesktopWindow());
+  // boxes are owned by it and its status lines are written into it. Without
+  // either nothing was installed, and the exit code must not say otherwise.
+  m_result = ERROR_INSTALL_FAILURE;
+  if (!m_progressDlg.Create(IDD_PROGRESS, CWnd::GetDesktopWindow())) return FALSE;
   m_pMainWnd = &m_progressDlg;
 
   m_workerThread = AfxBeginThread(SetupWorker, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
   if (!m_workerThread) return FALSE;
+  m_result = 0;
   m_workerThread->m_bAutoDelete = FALSE;
   m_workerThread->ResumeThread();
   return TRUE;

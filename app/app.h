@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "afx/afxwin.h"
+#include "afx/handles.h"
 #include "afx/wstring.h"
 #include "app/command_line.h"
 #include "app/setup_result.h"
@@ -30,6 +31,7 @@ public:
   WString m_exePath;             // full path of the setup executable
   WString m_exeDir;              // its folder, ending with a backslash, or ".\"
   const wchar_t* m_exeName = L"";  // its file name, within m_exePath
+  UniqueHandle m_exeHold;        // the setup's file, shared for reading only
   MsiApi m_msi = {};
   CNapredekDlg m_progressDlg;
   CWinThread* m_workerThread = nullptr;

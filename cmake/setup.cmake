@@ -48,9 +48,17 @@ add_custom_target(pelorin_icon DEPENDS "${PELORIN_ICON}")
 set(PELORIN_RESOURCES "${CMAKE_SOURCE_DIR}/ui/res/pelorin.rc")
 set_source_files_properties("${PELORIN_RESOURCES}" PROPERTIES OBJECT_DEPENDS "${PELORIN_ICON}")
 
-# pelorin_add_setup(<target> CONFIG_SOURCE <file> DOWNLOAD_URL <url> ENGINE_URL <url> [OUTPUT_NAME <name>])
+# pelorin_add_setup(<target> CONFIG_SOURCE <file> DOWNLOAD_URL <url> ENGINE_URL <url> [OUTPUT_NAME <name>]
+#                   [TRUSTED_SIGNER <hex>])
+#   TRUSTED_SIGNER pins the signer of packages and redistributables: the
+#   SHA-256 of the signing certificate's public key (SubjectPublicKeyInfo) in
+#   hex, 64 digits; empty for none.
 function(pelorin_add_setup target)
-  cmake_parse_arguments(S "" "CONFIG_SOURCE;DOWNLOAD_URL;ENGINE_URL;OUTPUT_NAME" "" ${ARGN})
+  cmake_parse_arguments(S "" "CONFIG_SOURCE;DOWNLOAD_URL;ENGINE_URL;OUTPUT_NAME;TRUSTED_SIGNER" "" ${ARGN})
+  if(NOT "${S_TRUSTED_SIGNER}" MATCHES "^([0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F])*$" OR
+     NOT ("${S_TRUSTED_SIGNER}" STREQUAL "" OR "${S_TRUSTED_SIGNER}" MATCHES "^................................................................$"))
+    message(FATAL_ERROR "The trusted signer of ${target} must be 64 hex digits (a SHA-256), not '${S_TRUSTED_SIGNER}'")
+  endif()
   add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/afx/winmain.cpp" "${CMAKE_SOURCE_DIR}/app/main.cpp"
       "${S_CONFIG_SOURCE}" "${PELORIN_RESOURCES}")
   add_dependencies(${target} pelorin_icon)
@@ -61,7 +69,8 @@ function(pelorin_add_setup target)
   # Wide string literals for the C preprocessor.
   target_compile_definitions(${target} PRIVATE
       "PELORIN_DOWNLOAD_URL=L\"${S_DOWNLOAD_URL}\""
-      "PELORIN_ENGINE_URL=L\"${S_ENGINE_URL}\"")
+      "PELORIN_ENGINE_URL=L\"${S_ENGINE_URL}\""
+      "PELORIN_TRUSTED_SIGNER=L\"${S_TRUSTED_SIGNER}\"")
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PELORIN_SIZE_FLAGS} -Wall -Wextra -municode>)
   target_link_options(${target} PRIVATE -municode -static -s -Wl,--gc-sections
       -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware)

@@ -54,7 +54,7 @@ SetupResult RunInstallerAction(CPelorinApp& app, const ProductEntry& product, co
   InstallerCommand command = {isPatch, updateMode, adminInstall, product.commandLine, adminTarget};
   WString commandLine;
   bool noCommandLine = false;
-  if (!ComposeInstallerCommand(command, commandLine, &noCommandLine)) return ERROR_OUTOFMEMORY;
+  if (!ComposeInstallerCommand(command, commandLine, &noCommandLine)) return TellOutOfMemory();
 
   UINT result;
   if (isPatch) {

@@ -2,6 +2,7 @@
 
 #include "install/processor.h"
 #include "install/signature.h"
+#include "afx/handles.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
@@ -35,7 +36,8 @@ SetupResult ChoosePackage(const LanguageEntry& language, BOOL notNt, PackageChoi
   }
   if (choice->file) return 0;
   ShowMessage(MSG_NO_PACKAGE_FOR_SYSTEM, MB_OK | MB_ICONERROR);
-  return ERROR_INSTALL_USEREXIT;
+  // Not the user's cancel (1602), which scripts read differently.
+  return ERROR_INSTALL_PLATFORM_UNSUPPORTED;
 }
 
 bool ReadPackageProperty(const MsiApi& msi, const wchar_t* path, const wchar_t* query, DWORD capacity,
@@ -71,22 +73,58 @@ bool IsLocalPackageCurrent(const MsiApi& msi, const wchar_t* path, const wchar_t
                         (int)version.length()) == CSTR_EQUAL;
 }
 
+namespace {
+
+// Checks the signature of the package held open at `path`, telling the user
+// what is checked. 0 with `verdict` set, or 1602 or 120 after the message
+// that tells why no verdict came.
+SetupResult CheckHeldPackage(CPelorinApp& app, const wchar_t* packageFile, const wchar_t* path, HANDLE held,
+                             SignatureCheck* verdict) {
+  CNapredekDlg& progress = app.m_progressDlg;
+  progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {packageFile}).c_str());
+  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
+  *verdict = VerifyFileSignature(app.m_exePath.c_str(), path, progress.m_hWnd, held);
+  if (*verdict != SignatureUnsupported) return 0;
+  ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR);
+  return ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+}  // namespace
+
 SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile,
-                           WString& packagePath) {
+                           WString& packagePath, UniqueHandle& held) {
   packagePath.Clear();
-  if (!packagePath.Append(app.m_exeDir) || !packagePath.Append(packageFile)) return ERROR_OUTOFMEMORY;
-  // Anything of that name beside the setup counts as there; it is used as it
-  // is, without a signature check, when no version is asked for or it is current.
-  if (GetFileAttributesW(packagePath.c_str()) != INVALID_FILE_ATTRIBUTES &&
-      (!product.productVersion || IsLocalPackageCurrent(app.m_msi, packagePath.c_str(), product.productVersion)))
-    return 0;
+  held.Reset();
+  if (!packagePath.Append(app.m_exeDir) || !packagePath.Append(packageFile)) return TellOutOfMemory();
+  // A copy beside the setup is used when it is current and its signature is
+  // trusted; it is held from before the check until the engine is done with
+  // it, so that nobody can swap it in between. The engine takes no path
+  // longer than MAX_PATH (a longer one overflows inside it): such a copy
+  // counts as not there.
+  bool refused = false;
+  if (packagePath.length() < MAX_PATH && GetFileAttributesW(packagePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    held.Reset(OpenHeldFile(packagePath.c_str()));
+    // Someone has it open for writing: what would be checked is not what
+    // would be installed.
+    if (!held) {
+      ShowError(MSG_NOT_TRUSTED, {packagePath.c_str()});
+      return kResultNotTrusted;
+    }
+    if (!product.productVersion || IsLocalPackageCurrent(app.m_msi, packagePath.c_str(), product.productVersion)) {
+      SignatureCheck verdict = SignatureNotTrusted;
+      SetupResult checked = CheckHeldPackage(app, packageFile, packagePath.c_str(), held.get(), &verdict);
+      if (checked != 0 || verdict == SignatureTrusted) return checked;
+      refused = true;
+    }
+    held.Reset();
+  }
   if (!product.downloadUrl) {
-    ShowError(MSG_PACKAGE_NOT_FOUND, {packagePath.c_str()});
-    return ERROR_FILE_NOT_FOUND;
+    ShowError(refused ? MSG_NOT_TRUSTED : MSG_PACKAGE_NOT_FOUND, {packagePath.c_str()});
+    return refused ? kResultNotTrusted : ERROR_FILE_NOT_FOUND;
   }
 
   WString url;
-  if (!url.Append(product.downloadUrl) || !url.Append(packageFile)) return ERROR_OUTOFMEMORY;
+  if (!url.Append(product.downloadUrl) || !url.Append(packageFile)) return TellOutOfMemory();
   CNapredekDlg& progress = app.m_progressDlg;
   progress.SetDetail(FormatMessageText(MSG_DOWNLOADING_PACKAGE, {packageFile}).c_str());
   if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
@@ -94,24 +132,22 @@ SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const 
   HRESULT downloaded = progress.Download(url.c_str(), cached, kCachePathCapacity);
   cached[kCachePathCapacity - 1] = L'\0';
   packagePath.Clear();
-  if (SUCCEEDED(downloaded) && !packagePath.Append(cached)) return ERROR_OUTOFMEMORY;
+  if (SUCCEEDED(downloaded) && !packagePath.Append(cached)) return TellOutOfMemory();
   // A cancelled download fails too: it is told as the cancellation it is.
   if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  if (FAILED(downloaded) || packagePath.empty()) {
+  if (FAILED(downloaded) || packagePath.empty() || packagePath.length() >= MAX_PATH) {
     ShowError(MSG_PACKAGE_NOT_FOUND, {url.c_str()});
     return ERROR_FILE_NOT_FOUND;
   }
 
-  progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {packageFile}).c_str());
-  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  switch (VerifyFileSignature(app.m_exePath.c_str(), packagePath.c_str(), progress.m_hWnd)) {
-    case SignatureTrusted:
-      return 0;
-    case SignatureUnsupported:
-      ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR);
-      return ERROR_CALL_NOT_IMPLEMENTED;
-    default:
-      ShowError(MSG_NOT_TRUSTED, {packagePath.c_str()});
-      return kResultNotTrusted;
+  held.Reset(OpenHeldFile(packagePath.c_str()));
+  SignatureCheck verdict = SignatureNotTrusted;
+  if (held) {
+    SetupResult checked = CheckHeldPackage(app, packageFile, packagePath.c_str(), held.get(), &verdict);
+    if (checked != 0) return checked;
   }
+  if (verdict == SignatureTrusted) return 0;
+  held.Reset();
+  ShowError(MSG_NOT_TRUSTED, {packagePath.c_str()});
+  return kResultNotTrusted;
 }

@@ -3,6 +3,7 @@
 // downloaded and checked for a trusted signature.
 #pragma once
 
+#include "afx/handles.h"
 #include "afx/wstring.h"
 #include "app/app.h"
 #include "app/config.h"
@@ -13,14 +14,16 @@ struct PackageChoice {
 };
 
 // The full package for the platform, or the patch where no full package is
-// configured; 0, or 1602 after message 36 when neither exists.
+// configured; 0, or 1633 after message 36 when neither exists.
 SetupResult ChoosePackage(const LanguageEntry& language, BOOL notNt, PackageChoice* choice);
 
-// The path of a usable copy of `packageFile`: beside the setup, or downloaded
-// into the download cache and verified. 0, or 2, 4, 120, 1602 after the
-// message that tells why.
+// The path of a usable copy of `packageFile`: beside the setup when it is
+// current and trusted, otherwise downloaded into the download cache and
+// trusted. `held` receives the file opened for reading and shared for reading
+// only, from before its check; the caller keeps it until the engine has
+// returned. 0, or 2, 4, 14, 120, 1602 after the message that tells why.
 SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile,
-                           WString& packagePath);
+                           WString& packagePath, UniqueHandle& held);
 
 // Whether the package at `path` carries the ProductVersion `productVersion`.
 bool IsLocalPackageCurrent(const MsiApi& msi, const wchar_t* path, const wchar_t* productVersion);

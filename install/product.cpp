@@ -42,7 +42,9 @@ SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
   if (result != 0) return result;
 
   WString packagePath;
-  result = AcquirePackage(app, product, choice.file, packagePath);
+  // Held from its check until the engine call has returned.
+  UniqueHandle held;
+  result = AcquirePackage(app, product, choice.file, packagePath, held);
   if (result != 0) return result;
   return RunInstallerAction(app, product, packagePath.c_str(), choice.isPatch, updateMode, adminTarget);
 }

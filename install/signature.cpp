@@ -50,11 +50,46 @@ PCCERT_CONTEXT CopySignerCertificate(const SystemLibrary& wintrust, HANDLE state
   return duplicate ? duplicate(certificate->pCert) : nullptr;
 }
 
+// Whether the public key of `certificate` hashes (SHA-256 of its encoded
+// SubjectPublicKeyInfo) to `pin`, hex in either case. A system that cannot
+// tell gives false: with a pin, nothing unproven is trusted.
+bool MatchesPin(PCCERT_CONTEXT certificate, const wchar_t* pin) {
+  if (!certificate) return false;
+  SystemLibrary crypt32(L"crypt32.dll");
+  auto encode = SYSTEM_PROC(crypt32, CryptEncodeObject);
+  auto hash = SYSTEM_PROC(crypt32, CryptHashCertificate2);
+  if (!encode || !hash) return false;
+  CERT_PUBLIC_KEY_INFO* key = &certificate->pCertInfo->SubjectPublicKeyInfo;
+  DWORD size = 0;
+  if (!encode(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, nullptr, &size) || size == 0) return false;
+  BYTE* encoded = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size));
+  if (!encoded) return false;
+  BYTE digest[32];
+  DWORD digestSize = sizeof(digest);
+  bool hashed = encode(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, encoded, &size) &&
+                hash(L"SHA256", 0, nullptr, encoded, size, digest, &digestSize) && digestSize == sizeof(digest);
+  HeapFree(GetProcessHeap(), 0, encoded);
+  if (!hashed) return false;
+  static const wchar_t kHex[] = L"0123456789abcdef";
+  for (DWORD i = 0; i < sizeof(digest); ++i) {
+    wchar_t high = pin[2 * i], low = high ? pin[2 * i + 1] : L'\0';
+    if (high >= L'A' && high <= L'F') high = (wchar_t)(high - L'A' + L'a');
+    if (low >= L'A' && low <= L'F') low = (wchar_t)(low - L'A' + L'a');
+    if (high != kHex[digest[i] >> 4] || low != kHex[digest[i] & 15]) return false;
+  }
+  return pin[2 * sizeof(digest)] == L'\0';
+}
+
 }  // namespace
+
+HANDLE OpenHeldFile(const wchar_t* path) {
+  return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
 TrustSeams g_trustSeams = {FindWinVerifyTrust};
 
-SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer) {
+SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer,
+                          HANDLE fileHandle) {
   if (isSigned) *isSigned = FALSE;
   if (signer) *signer = nullptr;
 
@@ -67,6 +102,11 @@ SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSig
   WINTRUST_FILE_INFO fileInfo = {};
   fileInfo.cbStruct = sizeof(fileInfo);
   fileInfo.pcwszFilePath = file;
+  if (fileHandle) {
+    // Read from its start, whatever an earlier check left behind.
+    fileInfo.hFile = fileHandle;
+    SetFilePointer(fileHandle, 0, nullptr, FILE_BEGIN);
+  }
   WINTRUST_DATA request = {};
   request.cbStruct = kTrustDataSize;
   request.dwUIChoice = ui;
@@ -99,7 +139,26 @@ SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSig
   return answer == ERROR_SUCCESS ? SignatureTrusted : SignatureNotTrusted;
 }
 
-SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* file, HWND owner) {
+namespace {
+
+// The verdict on a file the system trusts, given the pin: trusted when no
+// signer is pinned or the file's signer (`signer`, or read from the file when
+// not yet known) has the pinned key.
+SignatureCheck Pinned(PCCERT_CONTEXT signer, const wchar_t* file, HANDLE fileHandle) {
+  if (!g_trustedSigner || !g_trustedSigner[0]) return SignatureTrusted;
+  if (signer) return MatchesPin(signer, g_trustedSigner) ? SignatureTrusted : SignatureNotTrusted;
+  SystemLibrary crypt32(L"crypt32.dll");
+  auto freeCertificate = SYSTEM_PROC(crypt32, CertFreeCertificateContext);
+  if (!freeCertificate) return SignatureNotTrusted;
+  SignerCertificate fileSigner(freeCertificate);
+  BOOL isSigned = FALSE;
+  QueryTrust(file, WTD_UI_NONE, nullptr, &isSigned, fileSigner.Receive(), fileHandle);
+  return MatchesPin(fileSigner.get(), g_trustedSigner) ? SignatureTrusted : SignatureNotTrusted;
+}
+
+}  // namespace
+
+SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* file, HWND owner, HANDLE fileHandle) {
   SystemLibrary crypt32(L"crypt32.dll");
   auto compare = SYSTEM_PROC(crypt32, CertCompareCertificate);
   auto freeCertificate = SYSTEM_PROC(crypt32, CertFreeCertificateContext);
@@ -118,7 +177,7 @@ SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* 
   DWORD ui = WTD_UI_ALL;
   if (referenceSigned) {
     BOOL fileSigned = FALSE;
-    SignatureCheck silent = QueryTrust(file, WTD_UI_NONE, owner, &fileSigned, fileSigner.Receive());
+    SignatureCheck silent = QueryTrust(file, WTD_UI_NONE, owner, &fileSigned, fileSigner.Receive(), fileHandle);
     if (silent == SignatureUnsupported) return SignatureUnsupported;
     // Same issuer and serial number: the same certificate.
     if (fileSigned && referenceSigner.get() && fileSigner.get() &&
@@ -127,9 +186,10 @@ SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* 
       // Trusted already: the final check, which would show a dialog only on
       // failure, would show nothing and give the same answer after hashing
       // the whole file once more.
-      if (silent == SignatureTrusted) return SignatureTrusted;
+      if (silent == SignatureTrusted) return Pinned(fileSigner.get(), file, fileHandle);
       ui = WTD_UI_NOGOOD;
     }
   }
-  return QueryTrust(file, ui, owner, nullptr, nullptr);
+  SignatureCheck verdict = QueryTrust(file, ui, owner, nullptr, nullptr, fileHandle);
+  return verdict == SignatureTrusted ? Pinned(fileSigner.get(), file, fileHandle) : verdict;
 }

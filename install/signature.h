@@ -19,14 +19,33 @@ enum SignatureCheck {
 // as the setup is checked silently, with a dialog only when it fails (and
 // is read only once when it passes); any other file may get the system's
 // full dialog. `owner` may be null.
-SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* file, HWND owner);
+// When `fileHandle` is given (the file opened for reading, shared for reading
+// only), the system reads the file through it, so that what is checked is
+// what the caller holds. When the build pins a signer (g_trustedSigner), a
+// file whose signer has another public key is not trusted, whatever else
+// the system trusts.
+SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* file, HWND owner,
+                                   HANDLE fileHandle = nullptr);
+
+// The pinned signer: the SHA-256 of the signing certificate's public key
+// (its encoded SubjectPublicKeyInfo) in hex, or empty for none. Compiled into
+// each setup from its build option.
+extern const wchar_t* const g_trustedSigner;
+
+// Opens `path` for reading as the setup holds a file between its check and
+// its use: shared for reading only, so that nobody can write, rename or
+// delete it meanwhile. Fails (invalid handle) when someone has it open for
+// writing.
+HANDLE OpenHeldFile(const wchar_t* path);
 
 // One check of `file` with the UI choice `ui` (WTD_UI_NONE, WTD_UI_ALL,
 // WTD_UI_NOGOOD). When wanted, `isSigned` tells whether the file carries a
 // signature at all (valid or not), and `signer` receives a copy of the
 // signer's certificate, which the caller frees with CertFreeCertificateContext
 // (null when none could be taken).
-SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer);
+// `fileHandle`, when given, is the file opened for reading.
+SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer,
+                          HANDLE fileHandle = nullptr);
 
 // Finds WinVerifyTrust in the loaded wintrust.dll. Tests replace it, and
 // restore it, to watch the requests the checks make (the UI choice, the

@@ -38,6 +38,11 @@ void ShowError(UINT id, std::initializer_list<MessageInsert> inserts) {
   ShowMessageText(FormatMessageText(MSG_MISSING_TEXT, {(int32_t)id}).c_str(), MB_ICONERROR);
 }
 
+SetupResult TellOutOfMemory() {
+  ShowMessage(MSG_OUT_OF_MEMORY, MB_OK | MB_ICONERROR);
+  return ERROR_OUTOFMEMORY;
+}
+
 void ReportInstallerResult(SetupResult result) {
   uint32_t code = InstallerCodeToReport(result);
   if (code == 0) return;

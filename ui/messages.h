@@ -28,6 +28,9 @@ int ShowMessageText(const wchar_t* text, UINT style);
 // catalogue lacks `id`, tells so with message 15 instead.
 void ShowError(UINT id, std::initializer_list<MessageInsert> inserts = {});
 
+// Tells the user that memory ran out (message 12) and gives the result for it.
+SetupResult TellOutOfMemory();
+
 // Tells the user a nonzero Windows Installer result in the engine's own words
 // from its message library, or with message 32; the quiet results (user exit,
 // failure already shown by the engine, restart) are not told.

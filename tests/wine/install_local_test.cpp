@@ -1,8 +1,8 @@
-// A package beside the setup: used as it is when it carries the configured
-// version (no download, no "Downloading" or "Verifying" line, no signature
-// check, so even an unsigned one installs); replaced by a download when it
-// carries another version or a version too long to read; and, where the
-// setup has no download address, reported with its local path.
+// A package beside the setup: used when it carries the configured version
+// and its signature is trusted (checked without download); replaced by a
+// download when it carries another version or a version too long to read;
+// and, where the setup has no download address, reported with its local
+// path. Packages that are not trusted: install_hostile_test.
 #include <gtest/gtest.h>
 
 #include "install_common.h"
@@ -38,19 +38,18 @@ protected:
 
 };
 
-TEST_F(LocalPackageTest, CurrentPackageIsInstalledWithoutDownloadOrCheck) {
-  // Unsigned: a signature check would refuse it.
-  std::wstring setup = Prepare(L"tamaris", L"unsigned");
+TEST_F(LocalPackageTest, CurrentTrustedPackageIsCheckedAndInstalledWithoutDownload) {
+  std::wstring setup = Prepare(L"tamaris", L"signed");
   RunResult run = RunEnglish(setup);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(0u, run.exitCode);
   EXPECT_TRUE(run.boxes.empty()) << Describe(run);
   EXPECT_TRUE(server::Log().empty()) << "the server was asked although a current package was there";
-  // Only the first status line; the detail line stays empty.
+  // The product's line, then the check; no download line.
   EXPECT_TRUE(run.statusRecorded);
-  std::vector<std::pair<int, std::wstring>> expected = {{103, Text16(L"Tamaris")}};
+  std::vector<std::pair<int, std::wstring>> expected = {{103, Text16(L"Tamaris")}, {105, Text19(kPackage)}};
   EXPECT_EQ(expected, run.statusTexts);
-  ExpectInstalledOnly(Sample(L"unsigned", kPackage));
+  ExpectInstalledOnly(Sample(L"signed", kPackage));
 }
 
 TEST_F(LocalPackageTest, PackageOfAnotherVersionIsReplacedByDownload) {
@@ -83,13 +82,13 @@ TEST_F(LocalPackageTest, PackageWithVersionTooLongToReadIsReplacedByDownload) {
 }
 
 TEST_F(LocalPackageTest, WithoutDownloadAddressCurrentPackageIsInstalled) {
-  std::wstring setup = Prepare(L"no_download_url", L"unsigned");
+  std::wstring setup = Prepare(L"no_download_url", L"signed");
   RunResult run = RunSetup(setup);
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(0u, run.exitCode);
   EXPECT_TRUE(run.boxes.empty()) << Describe(run);
   EXPECT_FALSE(run.languageDialogShown);
-  ExpectInstalledOnly(Sample(L"unsigned", kPackage));
+  ExpectInstalledOnly(Sample(L"signed", kPackage));
 }
 
 void ExpectLocalPathMessage(const RunResult& run, const std::wstring& localPath) {

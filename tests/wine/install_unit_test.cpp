@@ -100,7 +100,7 @@ protected:
   static void ExpectNoPackageForSystem(const LanguageEntry& language, BOOL notNt) {
     SetupResult result = 0;
     MessageBoxContent box = ChooseAndReadMessage(language, notNt, &result);
-    EXPECT_EQ(1602u, result);
+    EXPECT_EQ(1633u, result);  // not 1602, which scripts read as the user's cancel
     EXPECT_EQ(L"The setup was unable to find appropriate install package for your operating system.", box.text);
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.icon);
     EXPECT_EQ(std::vector<int>{IDOK}, box.ButtonIds());
@@ -141,7 +141,7 @@ TEST_F(ProcessorTest, DetectionIsRememberedAfterSuccess) {
   EXPECT_EQ(1, g_played.isWow64Process2Calls);
 }
 
-TEST_F(ProcessorTest, MachineThatCannotBeToldGetsMessage36And1602) {
+TEST_F(ProcessorTest, MachineThatCannotBeToldGetsMessage36And1633) {
   g_played.nativeMachine = 0;
   EXPECT_EQ(0, GetNativeMachine());
   ExpectNoPackageForSystem(kEnglish, FALSE);

@@ -4,9 +4,14 @@
 # certificate made here. Nothing it makes is kept in git.
 #
 #   build_packages.sh OUTPUT_DIR
+#   build_packages.sh --certificates OUTPUT_DIR
+#                        only the certificates, and the pins of their keys
+#                        (made when the build is configured: a setup that
+#                        pins a signer has the pin compiled in)
 #
 # OUTPUT_DIR receives:
-#   certificates/        test CA and code-signing certificate (made once, kept)
+#   certificates/        test CA and code-signing certificate (made once, kept),
+#                        and {ca,signer}.pin: the SHA-256 of each one's public key
 #   signed/              Tamaris.{Win32,x64,ARM64}.{Sl,En}.msi, ProductVersion 4.12,
 #                        signed: what the download server normally serves
 #   signed/Tamaris.x64.{Sl,En}.msp
@@ -24,18 +29,20 @@
 # Program Files ("Tamaris 4.12 x64 En", ...), whose text names the package.
 set -euo pipefail
 
-out="${1:?usage: build_packages.sh OUTPUT_DIR}"
+certificates_only=""
+if [ "${1:-}" = --certificates ]; then certificates_only=1; shift; fi
+out="${1:?usage: build_packages.sh [--certificates] OUTPUT_DIR}"
 here="$(cd "$(dirname "$0")" && pwd)"
 wxs="$here/tamaris.wxs"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 work="$out/work"
-rm -rf "$work" "$out/signed" "$out/unsigned" "$out/tampered" "$out/older" "$out/longversion"
-mkdir -p "$work" "$out/signed" "$out/unsigned" "$out/tampered" "$out/older" "$out/longversion"
+rm -rf "$work"
+mkdir -p "$work"
 
 # --- Certificates: a CA of our own and a code-signing certificate it issued.
 certs="$out/certificates"
-if [ ! -f "$certs/signer.crt" ] || [ ! -f "$certs/signer.key" ]; then
+if [ ! -f "$certs/signer.crt" ] || [ ! -f "$certs/signer.key" ] || [ ! -f "$certs/signer.pin" ]; then
   mkdir -p "$certs"
   cat > "$certs/ca.cnf" <<'EOF'
 [req]
@@ -64,7 +71,16 @@ EOF
   openssl x509 -req -in "$work/signer.csr" -CA "$certs/ca.crt" -CAkey "$certs/ca.key" \
       -CAcreateserial -days 3650 -sha256 -extfile "$certs/ca.cnf" -extensions signer \
       -out "$certs/signer.crt" 2>/dev/null
+  # The pin of a key: SHA-256 of its SubjectPublicKeyInfo, as a vendor
+  # computes it for the setup's build option.
+  for c in ca signer; do
+    openssl x509 -in "$certs/$c.crt" -noout -pubkey | openssl pkey -pubin -outform der | sha256sum | cut -d' ' -f1 \
+        > "$certs/$c.pin"
+  done
 fi
+if [ -n "$certificates_only" ]; then rm -rf "$work"; exit 0; fi
+rm -rf "$out/signed" "$out/unsigned" "$out/tampered" "$out/older" "$out/longversion"
+mkdir -p "$out/signed" "$out/unsigned" "$out/tampered" "$out/older" "$out/longversion"
 
 sign() {  # sign IN OUT
   osslsigncode sign -certs "$certs/signer.crt" -ac "$certs/ca.crt" -key "$certs/signer.key" \

@@ -25,9 +25,20 @@ set(_install_engine_url "http://127.0.0.1:${PELORIN_TEST_PORT}/MSI/2.0/")
 
 # Sample packages.
 set(_packages_dir "${CMAKE_CURRENT_BINARY_DIR}/packages")
+# Their certificates are made when the build is configured: the pin of a
+# signer's key is compiled into the setups that pin one ("pinned": the
+# packages' signer; "pinned_other": its authority, a key that signs none).
+execute_process(COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" --certificates "${_packages_dir}"
+    RESULT_VARIABLE _certificates_made)
+if(NOT _certificates_made EQUAL 0)
+  message(FATAL_ERROR "The test certificates could not be made (openssl)")
+endif()
+file(STRINGS "${_packages_dir}/certificates/signer.pin" _pin_pinned LIMIT_COUNT 1)
+file(STRINGS "${_packages_dir}/certificates/ca.pin" _pin_pinned_other LIMIT_COUNT 1)
 add_custom_command(OUTPUT "${_packages_dir}/products.txt"
     COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" "${_packages_dir}"
     DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" "${CMAKE_CURRENT_SOURCE_DIR}/packages/tamaris.wxs"
+        "${_packages_dir}/certificates/signer.pin"
     COMMENT "Building and signing the sample Tamaris packages")
 add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/products.txt")
 
@@ -35,9 +46,13 @@ add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/product
 set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
 set(_install_setups)
 foreach(variant tamaris one_language ask_first patch_only no_download_url bad_operation lang_zero installupd
-        long_version no_data_limit)
-  if(variant STREQUAL "tamaris")
+        long_version no_data_limit pinned pinned_other)
+  set(_pin "")
+  if(variant MATCHES "^(tamaris|pinned|pinned_other)$")
     set(_config "${CMAKE_SOURCE_DIR}/app/config_tamaris.cpp")
+    if(DEFINED _pin_${variant})
+      set(_pin "${_pin_${variant}}")
+    endif()
   else()
     set(_config "${CMAKE_CURRENT_SOURCE_DIR}/configs/install_${variant}.cpp")
   endif()
@@ -45,7 +60,8 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
       CONFIG_SOURCE "${_config}"
       DOWNLOAD_URL "${_install_url}"
       ENGINE_URL "${_install_engine_url}"
-      OUTPUT_NAME "install_${variant}")
+      OUTPUT_NAME "install_${variant}"
+      TRUSTED_SIGNER "${_pin}")
   set_target_properties(pelorin_install_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${_install_setups_dir}")
   list(APPEND _install_setups pelorin_install_${variant})
 endforeach()
@@ -73,7 +89,7 @@ target_compile_options(install_scenario_support PRIVATE -municode)
 target_link_libraries(install_scenario_support PUBLIC pelorin_test_support msi wininet ws2_32 comctl32)
 
 # Scenarios: the real setup under Wine, grouped by behaviour.
-foreach(group download local cancel language config server)
+foreach(group download local hostile cancel language config server)
   pelorin_wine_test(install_${group}_test
       SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_${group}_test.cpp"
       DEPENDS ${_install_setups} pelorin_install_packages install_cancel_hook

@@ -5,3 +5,7 @@
 static CPelorinApp theApp;
 
 CPelorinApp& App() { return theApp; }
+
+// No signer is pinned in test programs; the pin is tried with a setup built
+// with one.
+extern const wchar_t* const g_trustedSigner = L"";

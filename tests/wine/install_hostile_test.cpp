@@ -1,0 +1,177 @@
+// Hostile files beside the setup, as a Downloads folder may hold them: a
+// planted unsigned package, a package of another signer where the build
+// pins one, and a second process that tries to swap the package between its
+// check and its installation. Nothing unverified reaches the engine.
+#include <gtest/gtest.h>
+
+#include "install_common.h"
+
+using namespace install_test;
+using namespace pelorin_test;
+
+namespace {
+
+const std::wstring kPackage = PackageName(L"En");
+
+class HostileFileTest : public ScenarioTest {
+protected:
+  // The setup `variant` with the sample package of `kind` beside it.
+  std::wstring Prepare(const std::wstring& variant, const std::wstring& kind) {
+    std::wstring setup = CopySetup(variant);
+    EXPECT_FALSE(folder_.Copy(PackageFile(kind, kPackage)).empty());
+    return setup;
+  }
+
+  static RunResult RunEnglish(const std::wstring& setup, const RunScript& base = {}) {
+    RunScript script = base;
+    script.language = L"English";
+    return RunSetup(setup, script);
+  }
+
+  static void ExpectNotTrusted(const RunResult& run, const std::wstring& path) {
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(4u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+    EXPECT_EQ(Printable(Text22(path)), Printable(run.boxes[0].content.text));
+    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
+    EXPECT_TRUE(InstalledSamples().empty()) << "a package that is not trusted was installed";
+  }
+
+  static void ExpectSignedInstalled(const RunResult& run) {
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode) << Describe(run);
+    EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+    const SamplePackage& package = Sample(L"signed", kPackage);
+    EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(package.productCode));
+    EXPECT_TRUE(FileExists(InstalledFile(package)));
+  }
+
+  // The cached download that a message names: not the file beside the setup.
+  std::wstring Downloaded(const RunResult& run) const {
+    if (run.boxes.empty()) return L"";
+    const std::wstring& text = run.boxes[0].content.text;
+    size_t open = text.find(L'\''), close = text.rfind(L'\'');
+    return open == std::wstring::npos || close <= open ? L"" : text.substr(open + 1, close - open - 1);
+  }
+};
+
+// ------------------------------------------------------------------ planted packages
+
+TEST_F(HostileFileTest, UnsignedPackageBesideTheSetupIsReplacedByTheDownload) {
+  std::wstring setup = Prepare(L"tamaris", L"unsigned");
+  RunResult run = RunEnglish(setup);
+  ExpectSignedInstalled(run);
+  // Checked, refused, downloaded and checked again.
+  std::vector<ServedRequest> requests = server::Log();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ(Printable(kPackage), requests[0].package);
+  EXPECT_TRUE(run.StatusShown(105, Text18(kPackage)));
+}
+
+// (The control, a trusted package beside the same setup, is installed: see
+// install_local_test.)
+TEST_F(HostileFileTest, UnsignedPackageBesideASetupWithoutDownloadAddressIsNamedAndRefused) {
+  std::wstring setup = Prepare(L"no_download_url", L"unsigned");
+  RunResult run = RunSetup(setup);
+  ExpectNotTrusted(run, folder_.File(kPackage));
+  EXPECT_TRUE(server::Log().empty());
+}
+
+// ------------------------------------------------------------------ a pinned signer
+
+// Pinned to the key of the packages' signer: the signed package installs.
+TEST_F(HostileFileTest, PackageOfThePinnedSignerIsInstalled) {
+  std::wstring setup = CopySetup(L"pinned");
+  RunResult run = RunEnglish(setup);
+  ExpectSignedInstalled(run);
+  EXPECT_EQ(1u, server::Log().size());
+}
+
+// Pinned to another key, which the system trusts as well (the packages'
+// authority): the same package is refused, beside the setup and downloaded.
+TEST_F(HostileFileTest, PackageOfAnotherSignerIsRefusedWhereASignerIsPinned) {
+  std::wstring setup = Prepare(L"pinned_other", L"signed");
+  RunResult run = RunEnglish(setup);
+  ASSERT_EQ(1u, server::Log().size()) << "the refused local package was not replaced by the download";
+  std::wstring cached = Downloaded(run);
+  EXPECT_NE(0, _wcsnicmp(cached.c_str(), folder_.path().c_str(), folder_.path().size())) << Printable(cached);
+  ExpectNotTrusted(run, cached);
+}
+
+// ------------------------------------------------------------------ a swap after the check
+
+struct SwapAttempts {
+  int made = 0;
+  std::vector<std::string> succeeded;
+};
+
+// Tries what a second process would do to swap `path`: overwrite, rename,
+// delete. Each that works is noted (and undone where it can be).
+void TrySwap(const std::wstring& path, SwapAttempts* attempts) {
+  ++attempts->made;
+  HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+  if (writer != INVALID_HANDLE_VALUE) {
+    attempts->succeeded.push_back("opened for writing");
+    CloseHandle(writer);
+  }
+  if (MoveFileW(path.c_str(), (path + L".moved").c_str())) {
+    attempts->succeeded.push_back("renamed");
+    MoveFileW((path + L".moved").c_str(), path.c_str());
+  }
+  std::wstring copy = path + L".copy";
+  CopyFileW(path.c_str(), copy.c_str(), FALSE);
+  if (DeleteFileW(path.c_str())) {
+    attempts->succeeded.push_back("deleted");
+    MoveFileW(copy.c_str(), path.c_str());
+  }
+  DeleteFileW(copy.c_str());
+}
+
+TEST_F(HostileFileTest, PackageCannotBeSwappedBetweenItsCheckAndItsInstallation) {
+  std::wstring setup = Prepare(L"tamaris", L"signed");
+  const std::wstring local = folder_.File(kPackage);
+  SwapAttempts during;
+  bool sawVisible = false, triedHidden = false;
+  RunScript script;
+  // While the check runs (its status line shows), and once right after the
+  // window is hidden for the engine, which then installs the package.
+  script.whileRunning = [&](HWND progress) {
+    if (!progress) return;
+    bool visible = IsWindowVisible(progress) != FALSE;
+    wchar_t detail[512] = {};
+    GetDlgItemTextW(progress, 105, detail, 512);
+    if (visible) {
+      sawVisible = true;
+      if (Text19(kPackage) == detail) TrySwap(local, &during);
+    } else if (sawVisible && !triedHidden) {
+      triedHidden = true;
+      TrySwap(local, &during);
+    }
+  };
+  RunResult run = RunEnglish(setup, script);
+  ExpectSignedInstalled(run);
+  EXPECT_TRUE(server::Log().empty());
+  EXPECT_GE(during.made, 1) << "no attempt was made while the setup held the package";
+  EXPECT_TRUE(during.succeeded.empty()) << testing::PrintToString(during.succeeded);
+  // The control: once the setup has ended, the same attempts all work.
+  SwapAttempts after;
+  TrySwap(local, &after);
+  EXPECT_EQ((std::vector<std::string>{"opened for writing", "renamed", "deleted"}), after.succeeded);
+}
+
+// Someone writing the package while the setup starts: it cannot be held, so
+// it is not trusted.
+TEST_F(HostileFileTest, PackageOpenForWritingIsNotTrusted) {
+  std::wstring setup = Prepare(L"tamaris", L"signed");
+  const std::wstring local = folder_.File(kPackage);
+  HANDLE writer = CreateFileW(local.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+  RunResult run = RunEnglish(setup);
+  CloseHandle(writer);
+  ExpectNotTrusted(run, local);
+  EXPECT_TRUE(server::Log().empty());
+}
+
+}  // namespace
