@@ -64,9 +64,16 @@ int CPelorinApp::ExitInstance() {
   if (m_msi.module) FreeLibrary(m_msi.module);
 
   // Asked after the progress window is gone, so the question has no owner.
-  if (m_restartPending && ShowMessage(MSG_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
-    if (!m_notNt) EnableShutdownPrivilege();
-    g_exitWindowsEx(EWX_REBOOT, 0);
+  if (m_restartPending) {
+    bool restarting = false;
+    if (ShowMessage(MSG_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+      if (!m_notNt) EnableShutdownPrivilege();
+      restarting = g_exitWindowsEx(EWX_REBOOT, 0) != FALSE;
+    }
+    // A deployment tool must learn that the upgraded engine waits for a
+    // restart: one still needed (3010), or one begun (1641). A failure
+    // keeps its own code.
+    if (m_result == 0) m_result = restarting ? ERROR_SUCCESS_REBOOT_INITIATED : ERROR_SUCCESS_REBOOT_REQUIRED;
   }
   CWinApp::ExitInstance();
   m_exePath = WString();

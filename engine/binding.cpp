@@ -29,17 +29,6 @@ bool ReadInstallerLocation(HKEY key, WString& folder) {
   return true;
 }
 
-bool RegisteredEnginePath(WString& path) {
-  path.Clear();
-  RegistryKey key;
-  if (!key.OpenForReading(HKEY_LOCAL_MACHINE, INSTALLER_KEY)) return false;
-  WString folder;
-  if (!ReadInstallerLocation(key.get(), folder) || folder.empty()) return false;
-  // Used as stored: a folder ending in a backslash gives a doubled one,
-  // which the platform accepts.
-  return path.Append(folder) && path.Append(L"\\msi.dll");
-}
-
 namespace {
 
 // "C:\..." or "\\server\...": a path that names one file, whatever the
@@ -52,14 +41,28 @@ bool IsFullPath(const wchar_t* path) {
 
 }  // namespace
 
+bool RegisteredEnginePath(WString& path) {
+  path.Clear();
+  RegistryKey key;
+  if (!key.OpenForReading(HKEY_LOCAL_MACHINE, INSTALLER_KEY)) return false;
+  WString folder;
+  if (!ReadInstallerLocation(key.get(), folder) || folder.empty()) return false;
+  // The registered engine is used only from a full path. A relative one (an
+  // unexpanded "%SystemRoot%\System32", say) would be looked for along the
+  // library search path, which on older systems begins with the setup's own
+  // folder: a Downloads folder, where anyone may have left a DLL. Ignored
+  // here, it is ignored alike by the binding and by the upgrade's judgement.
+  if (!IsFullPath(folder.c_str())) return false;
+  // Used as stored: a folder ending in a backslash gives a doubled one,
+  // which the platform accepts.
+  return path.Append(folder) && path.Append(L"\\msi.dll");
+}
+
 SetupResult BindInstallerEngine() {
   MsiApi& msi = App().m_msi;
   WString registered;
-  // The registered engine is loaded only from a full path. A relative one (an
-  // unexpanded "%SystemRoot%\System32", say) would be looked for along the
-  // library search path, which on older systems begins with the setup's own
-  // folder: a Downloads folder, where anyone may have left a DLL.
-  if (RegisteredEnginePath(registered) && IsFullPath(registered.c_str())) msi.module = LoadLibraryW(registered.c_str());
+  // The registered engine (from a full path only), else the system's.
+  if (RegisteredEnginePath(registered)) msi.module = LoadLibraryW(registered.c_str());
   if (!msi.module) msi.module = LoadSystemLibrary(L"msi.dll");
   if (!msi.module) {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);

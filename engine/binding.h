@@ -20,7 +20,8 @@ SetupResult BindInstallerEngine();
 bool ReadInstallerLocation(HKEY key, WString& folder);
 
 // The registered engine file: the stored folder followed by "\msi.dll". False
-// when no usable location is registered.
+// when no usable location is registered; a location that is not a full path
+// is not usable.
 bool RegisteredEnginePath(WString& path);
 
 // The most significant 32 bits of the file's version; 0 or a Win32 error.

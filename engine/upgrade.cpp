@@ -1,5 +1,6 @@
 #include "engine/upgrade.h"
 
+#include "afx/handles.h"
 #include "afx/system_library.h"
 #include "app/app.h"
 #include "app/config.h"
@@ -7,6 +8,7 @@
 #include "engine/child_process.h"
 #include "engine/version.h"
 #include "install/processor.h"
+#include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
@@ -33,10 +35,24 @@ bool IsEngineUpgradeNeeded() {
 
 namespace {
 
+// Has a second instance of the setup check the redistributable at `path`,
+// which the caller holds open, telling the user what is checked. 0 when it
+// is trusted; 1602 when Cancel came first; otherwise the verdict.
+SetupResult CheckRedistributable(const wchar_t* fileName, const wchar_t* path) {
+  CNapredekDlg& progress = App().m_progressDlg;
+  progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {fileName}).c_str());
+  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
+  // The checker is the setup's own file, held since the start; without that
+  // hold it might not be the program that was started.
+  if (!App().m_exeHold) return (SetupResult)TRUST_E_SUBJECT_NOT_TRUSTED;
+  // From here on Cancel no longer stops the upgrade.
+  return RunSignatureCheck(App().m_exePath.c_str(), path);
+}
+
 // Fetches the redistributable `fileName` from the maker's server into the
 // download cache and has its signature checked. 0 with `upgradePath` set
 // to the cached file, or the result to end with, the user having been told.
-SetupResult DownloadRedistributable(const wchar_t* fileName, WString& upgradePath) {
+SetupResult DownloadRedistributable(const wchar_t* fileName, WString& upgradePath, UniqueHandle& held) {
   CNapredekDlg& progress = App().m_progressDlg;
   WString url;
   if (!url.Append(g_engineUpgrade.baseUrl) || !url.Append(fileName)) {
@@ -58,17 +74,18 @@ SetupResult DownloadRedistributable(const wchar_t* fileName, WString& upgradePat
   }
   // Before the failure: a transfer that Cancel aborted is a cancel.
   if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  if (FAILED(status)) {
+  if (FAILED(status) || upgradePath.length() >= MAX_PATH) {
     ShowError(MSG_ENGINE_NOT_FOUND, {url.c_str()});
     return ERROR_FILE_NOT_FOUND;
   }
 
-  progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {fileName}).c_str());
-  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
   // A second instance of the setup checks it ("/v"); its exit code is the
-  // verdict. From here on Cancel no longer stops the upgrade.
-  SetupResult verdict = RunSignatureCheck(App().m_exePath.c_str(), upgradePath.c_str());
-  if (verdict == 0) return 0;
+  // verdict. A file that cannot be held is not trusted.
+  held.Reset(OpenHeldFile(upgradePath.c_str()));
+  SetupResult verdict = held ? CheckRedistributable(fileName, upgradePath.c_str())
+                             : (SetupResult)TRUST_E_SUBJECT_NOT_TRUSTED;
+  if (verdict == 0 || verdict == ERROR_INSTALL_USEREXIT) return verdict;
+  held.Reset();
   if (verdict == (SetupResult)TRUST_E_PROVIDER_UNKNOWN) {
     ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR);
     return ERROR_CALL_NOT_IMPLEMENTED;
@@ -99,12 +116,27 @@ SetupResult UpgradeInstallerEngine() {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
     return ERROR_OUTOFMEMORY;
   }
-  // A copy beside the setup came with it: neither downloaded nor checked.
-  if (GetFileAttributesW(upgradePath.c_str()) == INVALID_FILE_ATTRIBUTES) {
-    SetupResult downloaded = DownloadRedistributable(fileName, upgradePath);
+  // Held from before its check until its process has ended, so that nobody
+  // can swap it in between. A copy beside the setup is checked as a download
+  // is; one that is not trusted is replaced by the download. A path longer
+  // than MAX_PATH counts as not there.
+  UniqueHandle held;
+  bool trusted = false;
+  if (upgradePath.length() < MAX_PATH && GetFileAttributesW(upgradePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    held.Reset(OpenHeldFile(upgradePath.c_str()));
+    if (!held) {
+      ShowError(MSG_NOT_TRUSTED, {upgradePath.c_str()});
+      return kResultNotTrusted;
+    }
+    SetupResult verdict = CheckRedistributable(fileName, upgradePath.c_str());
+    if (verdict == ERROR_INSTALL_USEREXIT) return verdict;
+    trusted = verdict == 0;
+    if (!trusted) held.Reset();
+  }
+  if (!trusted) {
+    SetupResult downloaded = DownloadRedistributable(fileName, upgradePath, held);
     if (downloaded != 0) return downloaded;
   }
-
   DWORD versionMS = 0;
   if (GetFileVersionMS(upgradePath.c_str(), &versionMS) != 0 || !PassesEngineGate(VersionNumber(versionMS))) {
     ShowError(MSG_ENGINE_INVALID, {upgradePath.c_str()});

@@ -18,6 +18,7 @@
 #include "engine/binding.h"
 #include "engine/upgrade.h"
 #include "install/processor.h"
+#include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 #include "upgrade_harness.h"
@@ -167,6 +168,7 @@ protected:
   }
 
   void TearDown() override {
+    App().m_exeHold.Reset();
     g_processorSeams = savedProcessor_;
     ForgetNativeMachine();
     g_readEngineVersion = savedEngineReader_;
@@ -178,11 +180,14 @@ protected:
   // The setup under test: a copy of `setup` as Pelorin.exe in the setup
   // folder, which is where the redistributable is looked for first.
   void UseSetup(const std::wstring& setup) {
+    App().m_exeHold.Reset();
     std::wstring exe = setupFolder_.Copy(setup, L"Pelorin.exe");
     ASSERT_FALSE(exe.empty()) << Printable(setup);
     SetAppPaths(exe);
   }
+  // The setup holds its own file for the whole run, as it does when started.
   void SetAppPaths(const std::wstring& exe) {
+    App().m_exeHold.Reset(OpenHeldFile(exe.c_str()));
     App().m_exePath = WString(exe.c_str());
     App().m_exeDir = WString((setupFolder_.path() + L"\\").c_str());
   }
@@ -191,8 +196,12 @@ protected:
     wcscpy(g_testEngineUrl, url.c_str());
   }
 
-  // A redistributable beside the setup.
+  // A redistributable beside the setup, signed as its maker ships it.
   std::wstring PlaceBesideSetup(const wchar_t* material, const wchar_t* name = L"InstMSIW.exe") {
+    return PlantBesideSetup((std::wstring(L"signed\\") + material).c_str(), name);
+  }
+  // Any file beside the setup under a redistributable's name.
+  std::wstring PlantBesideSetup(const wchar_t* material, const wchar_t* name = L"InstMSIW.exe") {
     std::wstring path = setupFolder_.Copy(Material(material), name);
     EXPECT_FALSE(path.empty()) << Printable(Material(material));
     return path;
@@ -236,10 +245,12 @@ protected:
     EXPECT_TRUE(g_restarts.empty());
   }
   // The usual end of a run that went on past the upgrade.
-  static void ExpectWentOn(const SetupOutcome& outcome) {
+  // `exitCode`: 0, or after an upgrade that asked for a restart 3010 (not
+  // restarted) or 1641 (restart begun).
+  static void ExpectWentOn(const SetupOutcome& outcome, DWORD exitCode = 0) {
     EXPECT_TRUE(outcome.finished);
     EXPECT_EQ(0u, outcome.workerResult);
-    EXPECT_EQ(0u, outcome.exitCode);
+    EXPECT_EQ(exitCode, outcome.exitCode);
     EXPECT_TRUE(outcome.engineBound) << "the setup did not go on to bind the engine";
   }
 
@@ -327,6 +338,18 @@ TEST_F(EngineUpgrade, RegisteredEngineIsJudgedAloneEvenWhenAnotherWouldLoad) {
   EXPECT_TRUE(IsEngineUpgradeNeeded());
   // (An old msi.dll planted there cannot be played: Wine reads the version
   // of any file named msi.dll from its own built-in one.)
+  // A location that is not a full path is ignored, as the binding ignores
+  // it: the engine that would be bound, the system's, is judged. Read
+  // against the current folder it would name no engine and ask for an
+  // upgrade.
+  wchar_t current[MAX_PATH];
+  ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, current), 0u);
+  SetCurrentDirectoryW(workFolder_.path().c_str());
+  bool relativeNeeded = registered.Set(L"engine") && IsEngineUpgradeNeeded();
+  bool unexpandedNeeded = registered.Set(L"%SystemRoot%\\System32") && IsEngineUpgradeNeeded();
+  SetCurrentDirectoryW(current);
+  EXPECT_FALSE(relativeNeeded) << "a relative location was read against the current folder";
+  EXPECT_FALSE(unexpandedNeeded);
 }
 
 TEST_F(EngineUpgrade, UserWhoIsNoAdministratorIsToldSoAndNotAsked) {
@@ -409,8 +432,7 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtDownloadsTheAnsiRedistributable) {
 
 // ------------------------------------------------------------ a redistributable beside the setup
 
-TEST_F(EngineUpgrade, RedistributableBesideTheSetupRunsWithoutDownloadCheckOrStatusText) {
-  // Unsigned: had it been checked, it would have been refused.
+TEST_F(EngineUpgrade, TrustedRedistributableBesideTheSetupIsCheckedAndRunWithoutDownload) {
   std::wstring local = PlaceBesideSetup(L"engine-2_0.exe");
 
   SetupOutcome outcome = RunSetupWorker({IDYES});
@@ -419,12 +441,45 @@ TEST_F(EngineUpgrade, RedistributableBesideTheSetupRunsWithoutDownloadCheckOrSta
   ExpectUpgradeQuestion(outcome);
   ExpectWentOn(outcome);
   EXPECT_FALSE(outcome.restartPending);
-  EXPECT_TRUE(outcome.details.empty()) << Printable(outcome.details.empty() ? L"" : outcome.details[0]);
+  EXPECT_EQ(std::vector<std::wstring>{Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")}, outcome.details);
   EXPECT_EQ(0, server_.requests());
   std::vector<ChildRun> runs = Runs();
   ASSERT_EQ(1u, runs.size());
   EXPECT_EQ(Printable(local), Printable(runs[0].modulePath));
   EXPECT_EQ(Printable(UpgradeCommandLine(local)), Printable(runs[0].commandLine));
+}
+
+void ExpectRanDownloaded(const std::vector<ChildRun>& runs, const std::wstring& besideSetup);
+
+// A planted file under the redistributable's name is never run: the maker's
+// signed copy is downloaded and run instead.
+TEST_F(EngineUpgrade, UnsignedRedistributableBesideTheSetupIsReplacedByTheDownload) {
+  std::wstring local = PlantBesideSetup(L"engine-2_0.exe");
+  Serve(L"engine-signed.exe");
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+
+  ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
+  ExpectWentOn(outcome);
+  EXPECT_EQ(1, server_.requests());
+  ExpectRanDownloaded(Runs(), local);
+}
+
+// Someone writing it: it cannot be held, so it is not trusted, and nothing
+// is run.
+TEST_F(EngineUpgrade, RedistributableBesideTheSetupOpenForWritingIsNotTrusted) {
+  std::wstring local = PlaceBesideSetup(L"engine-2_0.exe");
+  HANDLE writer = CreateFileW(local.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+
+  SetupOutcome outcome = RunSetupWorker({IDYES});
+  CloseHandle(writer);
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, Text(MSG_NOT_TRUSTED, local), MB_ICONERROR, kOk);
+  ExpectStopped(outcome, 4);
+  EXPECT_TRUE(Runs().empty());
 }
 
 TEST_F(EngineUpgrade, VersionGateRefusesTenToElevenAndPassesTheRest) {
@@ -467,7 +522,7 @@ TEST_F(EngineUpgrade, RestartNeededLetsTheSetupGoOnAndYesAtTheEndRestarts) {
   ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
   // Asked after the progress window has gone: it has no owner.
   EXPECT_EQ(nullptr, outcome.boxes[1].owner);
-  ExpectWentOn(outcome);
+  ExpectWentOn(outcome, ERROR_SUCCESS_REBOOT_INITIATED);
   EXPECT_TRUE(outcome.restartPending);
   ASSERT_EQ(1u, g_restarts.size());
   EXPECT_EQ((UINT)EWX_REBOOT, g_restarts[0].flags);
@@ -482,7 +537,7 @@ TEST_F(EngineUpgrade, RestartNeededAndNoAtTheEndDoesNotRestart) {
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
-  ExpectWentOn(outcome);
+  ExpectWentOn(outcome, ERROR_SUCCESS_REBOOT_REQUIRED);
   EXPECT_TRUE(g_restarts.empty());
 }
 
@@ -577,7 +632,7 @@ TEST_F(EngineUpgrade, DownloadFromAnUnsignedSetupIsJudgedByItsOwnSignature) {
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
-  ExpectWentOn(outcome);
+  ExpectWentOn(outcome, ERROR_SUCCESS_REBOOT_REQUIRED);
   ExpectRanDownloaded(Runs(), setupFolder_.File(L"InstMSIW.exe"));
 }
 

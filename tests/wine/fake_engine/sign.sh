@@ -2,18 +2,21 @@
 # Signs the material of the engine upgrade tests with one self-made
 # code-signing certificate, made afresh (nothing of it is kept in git):
 #
-#   sign.sh <output folder> <setup executable> <engine stand-in>
+#   sign.sh <output folder> <setup executable> <engine stand-in> [<engine stand-in>...]
 #
 # Writes into the output folder:
 #   setup-signed.exe     the setup signed with the certificate
 #   engine-signed.exe    the engine stand-in signed with the same certificate
 #   engine-tampered.exe  engine-signed.exe with one byte of its image changed
 #                        after signing, as a download altered on its way
+#   signed/<name>.exe    each engine stand-in signed with the same certificate:
+#                        what a vendor ships beside the setup
 set -euo pipefail
 
 out="$1"
 setup="$2"
 engine="$3"
+shift 2
 mkdir -p "$out"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -60,3 +63,7 @@ cp "$out/engine-signed.exe" "$out/engine-tampered.exe"
 offset=$(( $(stat -c %s "$engine") / 2 ))
 byte=$(od -An -tu1 -j "$offset" -N1 "$out/engine-tampered.exe" | tr -d ' ')
 printf "\\$(printf %03o $(( byte ^ 0xFF )))" | dd of="$out/engine-tampered.exe" bs=1 seek="$offset" conv=notrunc status=none
+mkdir -p "$out/signed"
+for each in "$@"; do
+  sign "$each" "$out/signed/$(basename "$each")"
+done

@@ -30,12 +30,17 @@ endforeach()
 
 # The setup and an engine of version 2.0 signed with one self-made
 # certificate, and a copy of that engine altered after signing.
+# Every engine is also signed into signed/, as a vendor ships it beside the setup.
 set(_signed "${PELORIN_FAKE_ENGINE_DIR}/setup-signed.exe" "${PELORIN_FAKE_ENGINE_DIR}/engine-signed.exe"
     "${PELORIN_FAKE_ENGINE_DIR}/engine-tampered.exe")
+set(_fake_engine_files)
+foreach(engine IN LISTS _fake_engines)
+  list(APPEND _fake_engine_files "$<TARGET_FILE:${engine}>")
+endforeach()
 add_custom_command(OUTPUT ${_signed}
     COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/fake_engine/sign.sh" "${PELORIN_FAKE_ENGINE_DIR}"
-        "$<TARGET_FILE:Pelorin>" "$<TARGET_FILE:fake_engine_2_0>"
-    DEPENDS Pelorin fake_engine_2_0 "${CMAKE_CURRENT_SOURCE_DIR}/fake_engine/sign.sh"
+        "$<TARGET_FILE:Pelorin>" "$<TARGET_FILE:fake_engine_2_0>" ${_fake_engine_files}
+    DEPENDS Pelorin ${_fake_engines} "${CMAKE_CURRENT_SOURCE_DIR}/fake_engine/sign.sh"
     COMMENT "Signing the engine upgrade test material")
 add_custom_target(upgrade_signed_material DEPENDS ${_signed})
 
