@@ -46,7 +46,10 @@ add_custom_command(OUTPUT "${PELORIN_ICON}"
     COMMENT "Drawing the application icon")
 add_custom_target(pelorin_icon DEPENDS "${PELORIN_ICON}")
 set(PELORIN_RESOURCES "${CMAKE_SOURCE_DIR}/ui/res/pelorin.rc")
-set_source_files_properties("${PELORIN_RESOURCES}" PROPERTIES OBJECT_DEPENDS "${PELORIN_ICON}")
+# The resource compiler's includes are not tracked: the icon, the manifest
+# and the catalogues are named here so that a change rebuilds the resources.
+file(GLOB _resource_inputs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/ui/res/*.rc" "${CMAKE_SOURCE_DIR}/ui/res/*.manifest")
+set_source_files_properties("${PELORIN_RESOURCES}" PROPERTIES OBJECT_DEPENDS "${PELORIN_ICON};${_resource_inputs}")
 
 # pelorin_add_setup(<target> CONFIG_SOURCE <file> DOWNLOAD_URL <url> ENGINE_URL <url> [OUTPUT_NAME <name>]
 #                   [TRUSTED_SIGNER <hex>])

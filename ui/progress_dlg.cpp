@@ -80,6 +80,8 @@ int CNapredekDlg::OnCreate() {
 
 BOOL CNapredekDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  // A new bar knows nothing of what an earlier one was told.
+  m_barSizeTold = false;
   CWinApp* app = AfxGetApp();
   if (app) SetWindowText(app->m_pszAppName);
   SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)m_smallIcon);

@@ -9,10 +9,11 @@
   folder;
 - it carries icon group 128 with 37 images, dialog templates 129 and 1101 in
   the four languages, the string tables and a manifest that asks for no
-  elevation and declares DPI awareness.
+  elevation and declares DPI and long path awareness.
 
 Usage: check_executable.py <exe> <i686|x86_64>
 """
+import re
 import struct
 import sys
 
@@ -124,6 +125,7 @@ def main():
         text = pe.data[off:off + size].decode("utf-8", "replace")
         check('level="asInvoker"' in text, "the manifest asks for asInvoker")
         check("dpiAware" in text and ">true<" in text, "the manifest declares DPI awareness")
+        check(re.search(r"<longPathAware[^>]*>true</longPathAware>", text), "the manifest declares long path awareness")
 
     for f in failures:
         print("FAILED: expected %s" % f)

@@ -16,6 +16,10 @@
 // (kCancelHookSharedName): the control and the how-many-th text written into
 // it. The hook records the text it acted on, and every status text written
 // (so a test knows which status lines a run showed, however briefly).
+//
+// On request it also holds the setup where its progress window is hidden for
+// the engine: the worker waits in that call, so a test can act between the
+// package's check and its installation.
 #include "install_cancel_hook.h"
 
 namespace {
@@ -29,6 +33,17 @@ bool IsProgressWindow(HWND window) {
 extern "C" __declspec(dllexport) LRESULT CALLBACK CancelOnStatusText(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {
     const CWPSTRUCT* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (call->message == WM_SHOWWINDOW && !call->wParam && IsProgressWindow(call->hwnd)) {
+      HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kCancelHookSharedName);
+      CancelHookShared* shared =
+          mapping ? static_cast<CancelHookShared*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+      if (shared && shared->pauseAtHide && !shared->paused) {
+        InterlockedExchange(&shared->paused, 1);
+        for (int waited = 0; !shared->resumed && waited < 2000; ++waited) Sleep(10);
+      }
+      if (shared) UnmapViewOfFile(shared);
+      if (mapping) CloseHandle(mapping);
+    }
     if (call->message == WM_SETTEXT) {
       HWND parent = GetParent(call->hwnd);
       if (IsProgressWindow(parent)) {

@@ -18,4 +18,10 @@ struct CancelHookShared {
   LONG textCount;
   LONG textControl[kCancelHookTextCount];
   wchar_t texts[kCancelHookTextCount][kCancelHookTextCapacity];
+  // With pauseAtHide set, the hook holds the setup as its progress window is
+  // first hidden (for the engine, once the package is checked): it sets
+  // paused and waits until the test sets resumed (20 s at most).
+  LONG pauseAtHide;
+  LONG paused;
+  LONG resumed;
 };

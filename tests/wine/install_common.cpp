@@ -148,6 +148,13 @@ public:
     return texts;
   }
   std::wstring text() const { return shared_ ? std::wstring(shared_->text) : std::wstring(); }
+  void PauseAtHide() {
+    if (shared_) shared_->pauseAtHide = 1;
+  }
+  bool paused() const { return shared_ && shared_->paused && !shared_->resumed; }
+  void Resume() {
+    if (shared_) InterlockedExchange(&shared_->resumed, 1);
+  }
 
 private:
   HANDLE mapping_ = nullptr;
@@ -314,6 +321,7 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
     return run;
   }
   std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence));
+  if (script.whileHeldForTheEngine) hook->PauseAtHide();
 
   std::set<HWND> answered;
   HWND progress = nullptr;
@@ -389,6 +397,11 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
       run.lastDetail = ControlText(progress, 105);
     }
     if (script.whileRunning) script.whileRunning(progress);
+    if (script.whileHeldForTheEngine && hook->paused()) {
+      script.whileHeldForTheEngine();
+      run.heldForTheEngine = true;
+      hook->Resume();
+    }
     PumpMessages(50);
   }
   run.finished = true;

@@ -101,6 +101,9 @@ struct RunScript {
   // Called about every 50 ms with the progress window (null until seen), for
   // what a test wants to do while the setup works (press Cancel, ...).
   std::function<void(HWND progress)> whileRunning;
+  // Called once while the setup is held where its progress window is hidden
+  // for the engine: after the package's check, before its installation.
+  std::function<void()> whileHeldForTheEngine;
 };
 
 struct ShownBox {
@@ -137,6 +140,8 @@ struct RunResult {
   std::wstring lastDetail;
   bool progressSeen = false;
   bool progressHiddenAtEnd = false;
+  // Whether whileHeldForTheEngine was called.
+  bool heldForTheEngine = false;
 };
 
 // Starts `exe` (with `arguments`), answers its dialogs by `script` until it

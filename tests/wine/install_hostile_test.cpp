@@ -132,27 +132,14 @@ TEST_F(HostileFileTest, PackageCannotBeSwappedBetweenItsCheckAndItsInstallation)
   std::wstring setup = Prepare(L"tamaris", L"signed");
   const std::wstring local = folder_.File(kPackage);
   SwapAttempts during;
-  bool sawVisible = false, triedHidden = false;
   RunScript script;
-  // While the check runs (its status line shows), and once right after the
-  // window is hidden for the engine, which then installs the package.
-  script.whileRunning = [&](HWND progress) {
-    if (!progress) return;
-    bool visible = IsWindowVisible(progress) != FALSE;
-    wchar_t detail[512] = {};
-    GetDlgItemTextW(progress, 105, detail, 512);
-    if (visible) {
-      sawVisible = true;
-      if (Text19(kPackage) == detail) TrySwap(local, &during);
-    } else if (sawVisible && !triedHidden) {
-      triedHidden = true;
-      TrySwap(local, &during);
-    }
-  };
+  // Right after the check, before the engine is called.
+  script.whileHeldForTheEngine = [&] { TrySwap(local, &during); };
   RunResult run = RunEnglish(setup, script);
   ExpectSignedInstalled(run);
   EXPECT_TRUE(server::Log().empty());
-  EXPECT_GE(during.made, 1) << "no attempt was made while the setup held the package";
+  EXPECT_TRUE(run.heldForTheEngine);
+  EXPECT_EQ(1, during.made);
   EXPECT_TRUE(during.succeeded.empty()) << testing::PrintToString(during.succeeded);
   // The control: once the setup has ended, the same attempts all work.
   SwapAttempts after;

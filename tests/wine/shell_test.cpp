@@ -6,7 +6,8 @@
 //    ends with a verdict;
 //  - a setup started from a folder whose path has blanks and letters outside
 //    ASCII;
-//  - the single-instance guard with a second real process;
+//  - the single-instance guard with a second real process, and with twenty
+//    started at once;
 //  - the exit code of worker runs, the progress window while the worker runs,
 //    and the application title as caption;
 //  - one fact of Wine that the harness is built around (the language of a
@@ -281,6 +282,60 @@ TEST(SingleInstance, SecondSetupEndsWith1618WhileTheFirstRuns) {
 
   // With the first setup gone a new one runs.
   EXPECT_EQ(0u, ExpectNoMessage(Variant(L"empty_table")));
+}
+
+// Twenty setups started at once, five times over: exactly one goes on and
+// shows its language dialog; the nineteen others end with 1618 without
+// showing anything. "/?" and "/v" are still served meanwhile.
+TEST(SingleInstance, OfTwentyStartedAtOnceExactlyOneGoesOn) {
+  ASSERT_FALSE(MutexExists(kGlobalMutex)) << "a setup from elsewhere holds the mutex";
+  for (int round = 1; round <= 5; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    std::vector<Process> setups;
+    for (int i = 0; i < 20; ++i) {
+      setups.push_back(Process::Start(SetupPath(), L""));
+      ASSERT_TRUE(setups.back().ok()) << Printable(setups.back().error());
+    }
+    // Until all but one have ended, noting any window of those that end.
+    std::vector<bool> showed(setups.size(), false);
+    DWORD start = GetTickCount();
+    size_t running = setups.size();
+    while (GetTickCount() - start < 4 * kStartMs) {
+      running = 0;
+      for (size_t i = 0; i < setups.size(); ++i) {
+        if (!setups[i].Running()) continue;
+        ++running;
+        if (!TopLevelWindows(setups[i].id()).empty()) showed[i] = true;
+      }
+      if (running <= 1) break;
+      Sleep(20);
+    }
+    ASSERT_EQ(1u, running) << "setups still running";
+    size_t goesOn = setups.size();
+    for (size_t i = 0; i < setups.size(); ++i) {
+      if (setups[i].Running()) {
+        goesOn = i;
+        continue;
+      }
+      EXPECT_EQ((DWORD)ERROR_INSTALL_ALREADY_RUNNING, setups[i].ExitCode()) << "setup " << i;
+      EXPECT_FALSE(showed[i]) << "setup " << i << " showed a window before it ended";
+    }
+    ASSERT_LT(goesOn, setups.size());
+    Process& one = setups[goesOn];
+    HWND dialog = WaitForDialog(one.id(), kStartMs, one.handle());
+    ASSERT_TRUE(dialog) << "the setup that went on shows no language dialog";
+
+    if (round == 1) {
+      EXPECT_EQ(0u, ExpectUsage(SetupPath(), L"/?"));
+      DWORD verdict = ExpectNoWindow(SetupPath(), L"/v " + Quote(SetupPath()));
+      EXPECT_TRUE(IsVerdict(verdict)) << "exit code " << Hex(verdict);
+    }
+    ASSERT_TRUE(ClickButton(dialog, IDCANCEL));
+    DWORD code = STILL_ACTIVE;
+    ASSERT_TRUE(one.Finish(kEndMs, &code));
+    EXPECT_EQ((DWORD)ERROR_INSTALL_USEREXIT, code);
+  }
+  EXPECT_FALSE(MutexExists(kGlobalMutex));
 }
 
 }  // namespace

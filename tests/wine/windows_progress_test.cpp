@@ -149,7 +149,8 @@ TEST_F(ProgressWindow, MadeAgainItWorksWithItsNewControls) {
   EXPECT_EQ(control(IDC_DETAIL), progress().m_detail.GetSafeHwnd());
   EXPECT_EQ(control(IDC_APP_ICON), progress().m_icon.GetSafeHwnd());
   progress().OnProgress(3, 4, BINDSTATUS_DOWNLOADINGDATA, L"");
-  EXPECT_EQ(3, BarPosition(control(IDC_PROGRESS)));
+  EXPECT_EQ(1000, BarUpper(control(IDC_PROGRESS)));
+  EXPECT_EQ(750, BarPosition(control(IDC_PROGRESS)));
 }
 
 // ---------------------------------------------------------------- cursor
@@ -260,16 +261,21 @@ TEST_F(ProgressWindow, WorkerWritesStatusLinesAndHidesTheWindowSynchronously) {
 
 TEST_F(ProgressWindow, ProgressReportsMoveTheBarAndAbortOnceCancelled) {
   HWND bar = control(IDC_PROGRESS);
+  // The bar counts in thousandths of the announced size.
   EXPECT_EQ(S_OK, progress().OnProgress(250, 1000, BINDSTATUS_DOWNLOADINGDATA, L""));
   EXPECT_EQ(1000, BarUpper(bar));
   EXPECT_EQ(250, BarPosition(bar));
-  // Every report moves the bar, whatever its status.
+  // Every report moves the bar, whatever its status; a new size too.
   EXPECT_EQ(S_OK, progress().OnProgress(400, 2000, BINDSTATUS_CACHEFILENAMEAVAILABLE, nullptr));
-  EXPECT_EQ(2000, BarUpper(bar));
-  EXPECT_EQ(400, BarPosition(bar));
+  EXPECT_EQ(1000, BarUpper(bar));
+  EXPECT_EQ(200, BarPosition(bar));
   SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
   EXPECT_EQ(E_ABORT, progress().OnProgress(600, 2000, BINDSTATUS_DOWNLOADINGDATA, L""));
-  EXPECT_EQ(600, BarPosition(bar));
+  EXPECT_EQ(300, BarPosition(bar));
+  // Sizes of 2 GiB and more: no negative range, the same proportion.
+  EXPECT_EQ(E_ABORT, progress().OnProgress(0xC0000000u, 0xFFFFFFFFu, BINDSTATUS_DOWNLOADINGDATA, L""));
+  EXPECT_EQ(1000, BarUpper(bar));
+  EXPECT_EQ(750, BarPosition(bar));
 }
 
 TEST_F(ProgressWindow, ReportWithoutTotalLeavesTheBarEmpty) {
@@ -334,7 +340,7 @@ TEST_F(ProgressWindow, LastReleaseFreesNothing) {
   EXPECT_EQ(0u, progress().m_refCount);
   // Still the living window and callback.
   EXPECT_EQ(S_OK, callback->OnProgress(1, 2, BINDSTATUS_DOWNLOADINGDATA, L""));
-  EXPECT_EQ(1, BarPosition(control(IDC_PROGRESS)));
+  EXPECT_EQ(500, BarPosition(control(IDC_PROGRESS)));
   for (ULONG i = 0; i < start; ++i) callback->AddRef();
 }
 

@@ -89,7 +89,7 @@ target_compile_options(install_scenario_support PRIVATE -municode)
 target_link_libraries(install_scenario_support PUBLIC pelorin_test_support msi wininet ws2_32 comctl32)
 
 # Scenarios: the real setup under Wine, grouped by behaviour.
-foreach(group download local hostile cancel language config server)
+foreach(group download local hostile paths cancel language config server)
   pelorin_wine_test(install_${group}_test
       SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_${group}_test.cpp"
       DEPENDS ${_install_setups} pelorin_install_packages install_cancel_hook

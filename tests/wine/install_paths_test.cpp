@@ -1,0 +1,99 @@
+// Where the setup lives: folders whose names are in Slovenian, Albanian,
+// Chinese or hold an emoji, and folders so deep that a package's path no
+// longer fits in MAX_PATH. The Windows Installer takes no longer path (it
+// overflows inside the engine): such a package counts as not there.
+#include <gtest/gtest.h>
+
+#include "install_common.h"
+
+using namespace install_test;
+using namespace pelorin_test;
+
+namespace {
+
+const std::wstring kPackage = PackageName(L"En");
+
+class PathTest : public ScenarioTest {
+protected:
+  // A folder below the test's folder whose full path has `length` characters.
+  std::wstring FolderOfLength(size_t length) {
+    std::wstring base = folder_.path() + L"\\";
+    if (length <= base.size()) {
+      ADD_FAILURE() << "the test folder is already longer than " << length;
+      return L"";
+    }
+    std::wstring path = base + std::wstring(length - base.size(), L'd');
+    EXPECT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << GetLastError();
+    return path;
+  }
+  // The setup `variant` and the signed package in `folder`; the setup's path.
+  static std::wstring PlaceIn(const std::wstring& folder, const std::wstring& variant) {
+    std::wstring setup = folder + L"\\Pelorin.exe";
+    EXPECT_TRUE(CopyFileW(SetupVariant(variant).c_str(), setup.c_str(), FALSE)) << Printable(setup);
+    EXPECT_TRUE(CopyFileW(PackageFile(L"signed", kPackage).c_str(), (folder + L"\\" + kPackage).c_str(), FALSE));
+    return setup;
+  }
+  static RunResult RunEnglish(const std::wstring& setup) {
+    RunScript script;
+    script.language = L"English";
+    return RunSetup(setup, script);
+  }
+  static void ExpectInstalled(const RunResult& run) {
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode) << Describe(run);
+    EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+    EXPECT_EQ(std::vector<std::wstring>{Sample(L"signed", kPackage).productCode}, InstalledSamples());
+  }
+};
+
+// ------------------------------------------------------------------ MAX_PATH
+
+// The package's path has MAX_PATH - 1 characters: the longest that is used.
+TEST_F(PathTest, PackageWhosePathJustFitsIsUsed) {
+  std::wstring folder = FolderOfLength(MAX_PATH - 1 - 1 - kPackage.size());
+  ASSERT_EQ((size_t)MAX_PATH - 1, (folder + L"\\" + kPackage).size());
+  RunResult run = RunSetup(PlaceIn(folder, L"no_download_url"));
+  ExpectInstalled(run);
+  EXPECT_TRUE(server::Log().empty());
+}
+
+// One character more: not there. Without a download address the setup names
+// it; with one it downloads the package.
+TEST_F(PathTest, PackageWhosePathIsLongerThanMaxPathIsNotUsed) {
+  std::wstring folder = FolderOfLength(MAX_PATH - 1 - kPackage.size());
+  std::wstring package = folder + L"\\" + kPackage;
+  ASSERT_EQ((size_t)MAX_PATH, package.size());
+  RunResult run = RunSetup(PlaceIn(folder, L"no_download_url"));
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(2u, run.exitCode);
+  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+  EXPECT_EQ(Printable(Text13(package)), Printable(run.boxes[0].content.text));
+  EXPECT_TRUE(InstalledSamples().empty());
+
+  run = RunEnglish(PlaceIn(folder, L"tamaris"));
+  ExpectInstalled(run);
+  EXPECT_EQ(1u, server::Log().size());
+}
+
+// ------------------------------------------------------------------ names
+
+TEST_F(PathTest, FoldersNamedInOtherScriptsHoldAWorkingSetup) {
+  const wchar_t* const names[] = {L"Namestitev \u010D\u0161\u017E", L"Instalimi \u00EB\u00E7",
+                                  L"\u5B89\u88C5\u7A0B\u5E8F", L"Setup \U0001F680"};
+  for (const wchar_t* name : names) {
+    SCOPED_TRACE(Printable(name));
+    std::wstring folder = folder_.path() + L"\\" + name;
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
+    std::wstring setup = PlaceIn(folder, L"no_download_url");
+    ExpectInstalled(RunSetup(setup));
+    EXPECT_TRUE(UninstallSamples());
+    // "/v" on the package there: trusted, nothing shown.
+    RunResult verify = RunSetup(setup, {}, L"/v " + Quote(folder + L"\\" + kPackage));
+    ASSERT_TRUE(verify.finished);
+    EXPECT_EQ(0u, verify.exitCode);
+    EXPECT_TRUE(verify.boxes.empty()) << Describe(verify);
+  }
+  EXPECT_TRUE(server::Log().empty());
+}
+
+}  // namespace
