@@ -11,8 +11,8 @@
 # Runs on a virtual display and in a Wine prefix of its own (one per
 # resolution, under build/), which it sets up on first use. The full-size
 # pictures stay out of git: keep the output folder under build/ or elsewhere.
-# The README shows reduced copies of them from docs/images/ (8-bit PNG, made
-# from this output with ImageMagick's "convert -strip -colors 64").
+# The README shows copies of them in docs/images/, stripped of their
+# metadata ("convert -strip"; they are a few kilobytes each).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
