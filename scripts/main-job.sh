@@ -90,7 +90,7 @@ cmake --build "$out/build" --target Pelorin >"$log/build.txt"
 
 if [ -n "$config" ]; then
   # The product codes of the folder's packages: the setup chooses one of them.
-  package="(one of $packages)"
+  package="one of $packages"
   product_code=""
   largest=0
   for file in "$packages"/*.msi "$packages"/*.msp; do
@@ -156,7 +156,7 @@ else
   installed_file="C:\\Program Files\\$folder\\tamaris.txt"
 fi
 
-echo "== Running the setup: $language if it asks, then let it install"
+echo "== Running the setup: $language${config:+ if it asks}, then let it install"
 shot_bmp="$out/progress.bmp"
 rm -f "$shot_bmp" "$out/progress-window.png"
 "$WINE" "$out/install_demo_driver.exe" "$(win "$setup_dir/Pelorin.exe")" "$language" "$product_code" \
