@@ -14,9 +14,9 @@
 # OUTPUT_DIR receives:
 #   Orvella.1.0.x64.msi     Orvella 1.0 for x64, English, signed
 #   Orvella.1.0.1.x64.msp   the patch, signed. wixl builds no patches: this is
-#                           a stand-in, a package under the patch's name, that
-#                           is served, checked and handed to the engine as a
-#                           patch, which refuses it
+#                           an empty one (a patch database that names Orvella
+#                           1.0 as its target and changes nothing), made with
+#                           msibuild, which the engine accepts and applies
 #   products.txt            file<TAB>ProductCode<TAB>ProductVersion<TAB>install folder
 set -euo pipefail
 
@@ -46,6 +46,10 @@ printf 'Orvella 1.0 (x64, English)\r\n' > "$work/orvella.txt"
 (cd "$work" && wixl -a x64 -o "$work/orvella.msi" -D Version=1.0 -D SourceFile=orvella.txt "$here/orvella.wxs")
 rm -f "$out/Orvella.1.0.x64.msi" "$out/Orvella.1.0.1.x64.msp"
 sign "$work/orvella.msi" "$out/Orvella.1.0.x64.msi"
-sign "$work/orvella.msi" "$out/Orvella.1.0.1.x64.msp"
+# The patch's summary names the product it patches (the template) and its own
+# patch code (the revision number).
+msibuild "$work/orvella.msp" -s "Orvella 1.0.1" Orvella "{5C0F2A61-3B7E-4D90-8E21-0A1E2B3C4D01}" \
+    "{5C0F2A61-3B7E-4D90-8E21-0A1E2B3C4D10}"
+sign "$work/orvella.msp" "$out/Orvella.1.0.1.x64.msp"
 
 printf 'Orvella.1.0.x64.msi\t{5C0F2A61-3B7E-4D90-8E21-0A1E2B3C4D01}\t1.0\tOrvella\n' > "$out/products.txt"
