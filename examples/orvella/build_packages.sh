@@ -16,7 +16,7 @@
 #   Orvella.1.0.1.x64.msp   the patch, signed. wixl builds no patches: this is
 #                           an empty one (a patch database that names Orvella
 #                           1.0 as its target and changes nothing), made with
-#                           msibuild, which the engine accepts and applies
+#                           msibuild, which the engine accepts
 #   products.txt            file<TAB>ProductCode<TAB>ProductVersion<TAB>install folder
 set -euo pipefail
 

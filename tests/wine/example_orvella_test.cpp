@@ -2,7 +2,8 @@
 // language, for x64 only, with one patch, from a setup signed with the same
 // certificate as its packages. One run shows what its records promise: no
 // language dialog, the x64 package downloaded and installed, the patch
-// fetched, checked and applied after it, and nothing to answer.
+// fetched, checked and accepted by the engine after it, and nothing to
+// answer.
 #include <gtest/gtest.h>
 
 #include <wininet.h>
