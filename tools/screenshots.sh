@@ -9,8 +9,10 @@
 # default), to see that the layout grows with the system font.
 #
 # Runs on a virtual display and in a Wine prefix of its own (one per
-# resolution, under build/), which it sets up on first use. The pictures stay
-# out of git: keep the output folder under build/ or elsewhere.
+# resolution, under build/), which it sets up on first use. The full-size
+# pictures stay out of git: keep the output folder under build/ or elsewhere.
+# The README shows copies of them in docs/images/, stripped of their
+# metadata ("convert -strip"; they are a few kilobytes each).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"

@@ -291,6 +291,8 @@ std::vector<ServedRequest> Log() {
     request.end = fields[4];
     request.package = QueryValue(request.path, "paket");
     if (request.package.empty() && request.path.compare(0, 9, "/MSI/2.0/") == 0) request.package = request.path.substr(9);
+    if (request.package.empty() && request.path.compare(0, 7, "/files/") == 0)
+      request.package = request.path.substr(request.path.rfind('/') + 1);
     requests.push_back(request);
   }
   return requests;

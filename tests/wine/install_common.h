@@ -58,7 +58,7 @@ std::vector<std::wstring> InstalledSamples();
 struct ServedRequest {
   std::string method;
   std::string path;     // as asked, with the query
-  std::string package;  // the value of "paket", or the file after /MSI/2.0/
+  std::string package;  // the value of "paket", or the file after /MSI/2.0/ or at the end of /files/...
   int status = 0;
   size_t bytes = 0;     // body bytes the server sent
   std::string end;      // "complete", "cut" or "aborted"

@@ -4,7 +4,11 @@
 // what a user and a calling script see: the whole exit code, the message
 // boxes, and the state of the product and its installed file.
 //
-//   install_demo_driver SETUP LANGUAGE PRODUCTCODE INSTALLEDFILE SCREENSHOT.bmp
+//   install_demo_driver SETUP LANGUAGE PRODUCTCODES INSTALLEDFILE SCREENSHOT.bmp
+//
+// PRODUCTCODES is one product code, or several separated by ";" when the
+// caller does not know which of its packages the setup will choose: the state
+// reported is that of the first one installed. INSTALLEDFILE "-" checks no file.
 //
 // Prints "key: value" lines; its own exit code is 0 when it could run the
 // setup to its end (whatever the setup's result), 1 otherwise.
@@ -103,12 +107,12 @@ bool SaveWindowPicture(HWND window, const wchar_t* path) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc != 6) {
-    fprintf(stderr, "usage: install_demo_driver SETUP LANGUAGE PRODUCTCODE INSTALLEDFILE SCREENSHOT.bmp\n");
+    fprintf(stderr, "usage: install_demo_driver SETUP LANGUAGE PRODUCTCODES INSTALLEDFILE SCREENSHOT.bmp\n");
     return 1;
   }
   const wchar_t* setup = argv[1];
   const wchar_t* language = argv[2];
-  const wchar_t* productCode = argv[3];
+  const std::wstring productCodes = argv[3];
   const wchar_t* installedFile = argv[4];
   const wchar_t* screenshot = argv[5];
 
@@ -181,10 +185,28 @@ int wmain(int argc, wchar_t** argv) {
   CloseHandle(process.hProcess);
   printf("exit code: %lu\n", exitCode);
   printf("screenshot taken: %s\n", pictureTaken ? "yes" : "no");
-  INSTALLSTATE state = MsiQueryProductStateW(productCode);
+  printf("language dialog: %s\n", languageChosen ? "shown" : "not shown");
+  INSTALLSTATE state = INSTALLSTATE_UNKNOWN;
+  std::wstring productCode;
+  for (size_t start = 0; start <= productCodes.size();) {
+    size_t end = productCodes.find(L';', start);
+    if (end == std::wstring::npos) end = productCodes.size();
+    std::wstring code = productCodes.substr(start, end - start);
+    start = end + 1;
+    if (code.empty()) continue;
+    INSTALLSTATE codeState = MsiQueryProductStateW(code.c_str());
+    if (productCode.empty() || codeState == INSTALLSTATE_DEFAULT) {
+      productCode = code;
+      state = codeState;
+    }
+    if (codeState == INSTALLSTATE_DEFAULT) break;
+  }
   printf("product state: %d (%s)\n", (int)state, state == INSTALLSTATE_DEFAULT ? "installed" : "not installed");
-  DWORD attributes = GetFileAttributesW(installedFile);
-  printf("installed file: %s (%s)\n", Utf8(installedFile).c_str(),
-         attributes != INVALID_FILE_ATTRIBUTES ? "present" : "missing");
+  printf("product code: %s\n", Utf8(productCode).c_str());
+  if (wcscmp(installedFile, L"-") != 0) {
+    DWORD attributes = GetFileAttributesW(installedFile);
+    printf("installed file: %s (%s)\n", Utf8(installedFile).c_str(),
+           attributes != INVALID_FILE_ATTRIBUTES ? "present" : "missing");
+  }
   return 0;
 }

@@ -8,6 +8,9 @@ Serves the files of one folder the way the product's server does:
     /MSI/2.0/<name>                      the engine redistributable <name>
     /elsewhere/<folder>/<name>           the file <name> of <folder> below the
                                          served folder (where "redirect" sends)
+    /files/[<folder>/]<name>             the file <name> (of <folder>) below the
+                                         served folder, as a plain static host
+                                         or CDN serves a folder
 
 It listens on 127.0.0.1 only, and stops by itself: after --lifetime seconds
 in all, or after --idle seconds without a request. Each request is logged.
@@ -153,6 +156,11 @@ class Handler(BaseHTTPRequestHandler):
             # it is, whatever the behaviour.
             folder, _, name = urllib.parse.unquote(url.path[len("/elsewhere/"):]).rpartition("/")
             behaviour = Behaviour()
+            behaviour.root = folder
+        elif url.path.startswith("/files/"):
+            # A static host: the path names the file below the served folder;
+            # the behaviour's mode applies, its root does not.
+            folder, _, name = urllib.parse.unquote(url.path[len("/files/"):]).rpartition("/")
             behaviour.root = folder
         if behaviour.hold:
             time.sleep(behaviour.hold)

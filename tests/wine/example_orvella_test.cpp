@@ -1,0 +1,89 @@
+// The vendor's worked example (examples/orvella/): Orvella 1.0 in one
+// language, for x64 only, with one patch, from a setup signed with the same
+// certificate as its packages. One run shows what its records promise: no
+// language dialog, the x64 package downloaded and installed, the patch
+// fetched, checked and accepted by the engine after it, and nothing to
+// answer.
+#include <gtest/gtest.h>
+
+#include <wininet.h>
+
+#include "install_common.h"
+
+using namespace install_test;
+using namespace pelorin_test;
+
+namespace {
+
+const wchar_t kOrvellaCode[] = L"{5C0F2A61-3B7E-4D90-8E21-0A1E2B3C4D01}";
+const wchar_t kPackage[] = L"Orvella.1.0.x64.msi";
+const wchar_t kPatch[] = L"Orvella.1.0.1.x64.msp";
+
+std::wstring OrvellaUrl(const std::wstring& file) {
+  return L"http://127.0.0.1:" + std::to_wstring(PELORIN_TEST_PORT) + L"/files/orvella/" + file;
+}
+
+bool OrvellaInstalled() { return ProductState(kOrvellaCode) == INSTALLSTATE_DEFAULT; }
+
+bool RemoveOrvella() {
+  MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
+  if (OrvellaInstalled()) MsiConfigureProductW(kOrvellaCode, INSTALLLEVEL_DEFAULT, INSTALLSTATE_ABSENT);
+  return ProductState(kOrvellaCode) != INSTALLSTATE_DEFAULT;
+}
+
+std::wstring InstalledOrvellaFile() {
+  wchar_t programFiles[MAX_PATH] = L"";
+  GetEnvironmentVariableW(L"ProgramW6432", programFiles, MAX_PATH);
+  return std::wstring(programFiles) + L"\\Orvella\\orvella.txt";
+}
+
+class OrvellaExampleTest : public ScenarioTest {
+protected:
+  void SetUp() override {
+    ScenarioTest::SetUp();
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RemoveOrvella());
+    DeleteUrlCacheEntryW(OrvellaUrl(kPackage).c_str());
+    DeleteUrlCacheEntryW(OrvellaUrl(kPatch).c_str());
+  }
+  // Other tests find the system as they expect it.
+  void TearDown() override {
+    EXPECT_TRUE(RemoveOrvella());
+    ScenarioTest::TearDown();
+  }
+};
+
+TEST_F(OrvellaExampleTest, InstallsTheX64PackageWithoutLanguageDialogThenHandsOverThePatch) {
+  if (PackageName(L"En") != L"Tamaris.x64.En.msi") GTEST_SKIP() << "Orvella is offered to x64 systems only";
+  std::wstring setup = folder_.Copy(BinPath(L"tests\\wine\\example\\OrvellaSetup.exe"), L"OrvellaSetup.exe");
+  ASSERT_FALSE(setup.empty());
+  RunResult run = RunSetup(setup);
+  ASSERT_TRUE(run.finished);
+
+  // One language: nothing to choose.
+  EXPECT_FALSE(run.languageDialogShown);
+  // The x64 package, then the patch, each from the static folder and each
+  // downloaded in full.
+  std::vector<ServedRequest> log = server::Log();
+  ASSERT_EQ(2u, log.size());
+  EXPECT_EQ("/files/orvella/Orvella.1.0.x64.msi", log[0].path);
+  EXPECT_EQ("/files/orvella/Orvella.1.0.1.x64.msp", log[1].path);
+  for (const ServedRequest& request : log) {
+    EXPECT_EQ(200, request.status) << request.path;
+    EXPECT_EQ("complete", request.end) << request.path;
+  }
+  // Installed, as the user's system shows it.
+  EXPECT_TRUE(OrvellaInstalled());
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(InstalledOrvellaFile().c_str()))
+      << Printable(InstalledOrvellaFile());
+  // Both files passed the signature check without a word to the user.
+  for (const ShownBox& box : run.boxes) {
+    EXPECT_EQ(std::wstring::npos, box.content.text.find(L"is not trusted")) << Describe(run);
+    EXPECT_EQ(std::wstring::npos, box.content.text.find(L"Setup was unable to find")) << Describe(run);
+  }
+  // The engine accepted the (empty) patch too: the whole run succeeded.
+  EXPECT_EQ(0u, run.exitCode) << Describe(run);
+  EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+}
+
+}  // namespace
