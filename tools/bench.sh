@@ -242,9 +242,12 @@ if want 4 && [ ! -f "$signed_exe" ]; then
   say "building a signed executable of $signed_mb MB"
   mkdir -p "$out/material"
   head -c "$((signed_mb << 20))" /dev/urandom >"$out/material/payload.bin"
-  # A real section, so the whole file is image that the signature covers.
+  # A real section of the image, after the last one, so the signature covers it as code and data.
+  read -r vma size < <("$arch-w64-mingw32-objdump" -h "$bin/dialog.exe" | awk '$1 ~ /^[0-9]+$/ { v = $4; s = $3 } END { print v, s }')
   "$arch-w64-mingw32-objcopy" --add-section .payload="$out/material/payload.bin" \
-      --set-section-flags .payload=contents,alloc,load,readonly,data "$bin/dialog.exe" "$out/material/large.exe"
+      --set-section-flags .payload=contents,alloc,load,readonly,data \
+      --change-section-vma .payload=$(((16#$vma + 16#$size + 4095) / 4096 * 4096)) \
+      "$bin/dialog.exe" "$out/material/large.exe"
   sign "$out/material/large.exe" "$signed_exe"
   rm -f "$out/material/payload.bin" "$out/material/large.exe"
 fi
