@@ -259,7 +259,11 @@ fi
 
 if want 3 || want 5; then
   port="$(cat "$out/port" 2>/dev/null || true)"
-  free_port() { python3 -c 'import socket, sys; s = socket.socket(); s.bind(("127.0.0.1", int(sys.argv[1]))); print(s.getsockname()[1])' "$1"; }
+  # The port of the last run when it is free (the setup need not be built again), else any.
+  free_port() {
+    python3 -c 'import socket, sys; s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("127.0.0.1", int(sys.argv[1]))); print(s.getsockname()[1])' "$1"
+  }
   port="$(free_port "${port:-0}" 2>/dev/null || free_port 0)"
   echo "$port" >"$out/port"
   url="http://127.0.0.1:$port/prenos/?verzija=4.12&paket="
@@ -284,6 +288,7 @@ if want 3 || want 5; then
     "$WINE" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
     find "$WINEPREFIX/drive_c/users" -ipath '*Temporary Internet Files/*' -o -ipath '*INetCache/*' 2>/dev/null |
         xargs -r rm -rf
+    [ ! -e "$installed_file" ] || echo "the product could not be removed" >>"$out/odd.txt"
   }
   reset_product
 fi
@@ -337,8 +342,10 @@ throttled() {
   # The program ends by itself; one that waits for an answer is ended here.
   for _ in $(seq 1200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
   kill "$pid" 2>/dev/null || true
-  wait "$pid" || true
+  wait "$pid" || echo "a throttled run of $(basename "$2") ended with status $?" >>"$out/odd.txt"
   [ -n "$complete" ] || { echo "a throttled download of $(basename "$2") did not complete" >>"$out/odd.txt"; return 1; }
+  # Its counters are gone once it has ended: such a run tells nothing.
+  [ "$peak" -gt 0 ] || { echo "a throttled run of $(basename "$2") ended before its download" >>"$out/odd.txt"; return 1; }
   calls="$(tr -d '\r' <"$out/program.txt" | sed -n 's/^progress calls: //p')"
   echo "$(((c1 - c0) * 1000 / tick)) $peak ${calls:--}"
 }
