@@ -290,19 +290,25 @@ s.bind(("127.0.0.1", int(sys.argv[1]))); print(s.getsockname()[1])' "$1"
         xargs -r rm -rf
     [ ! -e "$installed_file" ] || echo "the product could not be removed" >>"$out/odd.txt"
   }
+  installed() {  # notes a run after which the product is not there
+    [ -f "$installed_file" ] || echo "a run of $1 did not install the product" >>"$out/odd.txt"
+    reset_product
+  }
   reset_product
 fi
 
 # ------------------------------------------------------------------ 3. throttled download
 
-# CPU ticks (user+sys) of every process of this Wine prefix (the program, the
-# Wine server, Wine's own services), and the peak resident memory (KiB) of PID.
+# CPU ticks (user+sys) of every process of this Wine prefix (the Wine server,
+# Wine's own services, programs) but PID.
 prefix_cpu() {
   python3 - "$WINEPREFIX" "$1" <<'EOF'
 import os, sys
 mark = ("WINEPREFIX=" + sys.argv[1]).encode()
 total = 0
 for pid in filter(str.isdigit, os.listdir("/proc")):
+    if pid == sys.argv[2]:
+        continue
     try:
         with open("/proc/%s/environ" % pid, "rb") as f:
             if mark not in f.read().split(b"\0"):
@@ -312,15 +318,24 @@ for pid in filter(str.isdigit, os.listdir("/proc")):
         total += int(fields[11]) + int(fields[12])
     except (OSError, IndexError):
         pass
-peak = 0
-try:
-    for line in open("/proc/%s/status" % sys.argv[2]):
-        if line.startswith("VmHWM:"):
-            peak = int(line.split()[1])
-except OSError:
-    pass
-print(total, peak)
+print(total)
 EOF
+}
+# The CPU ticks and peak resident memory (KiB) of a running program into
+# $program_cpu and $program_peak; read without starting a process, so that
+# it can be done often and right when the download ends. Kept as they were
+# once the program has ended (its memory figures are gone then).
+sample() {
+  local stat line
+  read -r stat <"/proc/$1/stat" 2>/dev/null || return 0
+  while read -r line; do
+    if [[ "$line" == VmHWM:* ]]; then
+      line="${line#VmHWM:}"
+      program_peak="${line%kB}"
+      stat=(${stat##*) })
+      program_cpu=$((stat[11] + stat[12]))
+    fi
+  done <"/proc/$1/status" 2>/dev/null
 }
 tick="$(getconf CLK_TCK)"
 
@@ -329,31 +344,32 @@ tick="$(getconf CLK_TCK)"
 # the progress calls that it reports (the baseline does).
 throttled() {
   : >"$server_log"
-  local c0 c1 peak pid calls complete=""
-  read -r c0 _ < <(prefix_cpu 0)
+  local c0 c1 pid calls complete=""
+  c0="$(prefix_cpu 0)"
+  program_cpu=0 program_peak=0
   "$@" >"$out/program.txt" 2>&1 &
   pid=$!
   for _ in $(seq $((throttle_s * 80))); do
     grep -q $'\tcomplete$' "$server_log" && complete=1 && break
+    sample "$pid"
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.05
   done
-  read -r c1 peak < <(prefix_cpu "$pid")
+  sample "$pid"
+  c1="$(prefix_cpu "$pid")"
   # The program ends by itself; one that waits for an answer is ended here.
   for _ in $(seq 1200); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
   kill "$pid" 2>/dev/null || true
   wait "$pid" || echo "a throttled run of $(basename "$2") ended with status $?" >>"$out/odd.txt"
   [ -n "$complete" ] || { echo "a throttled download of $(basename "$2") did not complete" >>"$out/odd.txt"; return 1; }
-  # Its counters are gone once it has ended: such a run tells nothing.
-  [ "$peak" -gt 0 ] || { echo "a throttled run of $(basename "$2") ended before its download" >>"$out/odd.txt"; return 1; }
   calls="$(tr -d '\r' <"$out/program.txt" | sed -n 's/^progress calls: //p')"
-  echo "$(((c1 - c0) * 1000 / tick)) $peak ${calls:--}"
+  echo "$(((c1 - c0 + program_cpu) * 1000 / tick)) $((program_peak)) ${calls:--}"
 }
 if want 3; then
   size="$(stat -c %s "$large")"
   chunk=32768
   control "set?root=large&mode=slow&chunk=$chunk&rate=$((size / throttle_s))"
-  setup_throttled() { throttled "$WINE" "$out/download-run/Pelorin.exe"; reset_product; }
+  setup_throttled() { throttled "$WINE" "$out/download-run/Pelorin.exe"; installed setup; }
   # The baseline lingers a moment after the download, so its counters can be read.
   bare_throttled() { throttled "$WINE" "$bin/baseline.exe" download "${url}Tamaris.x64.En.msi" 2000; }
   runs_of 3 setup_throttled bare_throttled
@@ -388,10 +404,6 @@ fi
 if want 5; then
   control "reset"
   control "set?root=large"
-  installed() {  # notes a run after which the product is not there
-    [ -f "$installed_file" ] || echo "a run of $1 did not install the product" >>"$out/odd.txt"
-    reset_product
-  }
   setup_install() { timed setup "$WINE" "$out/download-run/Pelorin.exe"; installed setup; }
   bare_install() { timed "install baseline" "$WINE" "$bin/baseline.exe" install "${url}Tamaris.x64.En.msi"; installed baseline; }
   runs_of 5 setup_install bare_install
