@@ -327,7 +327,7 @@ EOF
 # once the program has ended (its memory figures are gone then).
 sample() {
   local stat line
-  read -r stat <"/proc/$1/stat" 2>/dev/null || return 0
+  read -r stat 2>/dev/null <"/proc/$1/stat" || return 0
   while read -r line; do
     if [[ "$line" == VmHWM:* ]]; then
       line="${line#VmHWM:}"
@@ -335,7 +335,7 @@ sample() {
       stat=(${stat##*) })
       program_cpu=$((stat[11] + stat[12]))
     fi
-  done <"/proc/$1/status" 2>/dev/null
+  done 2>/dev/null <"/proc/$1/status" || true
 }
 tick="$(getconf CLK_TCK)"
 
