@@ -69,6 +69,9 @@ class Behaviour:
             redirect  302 to /elsewhere/<to>/<name>
     root:   a folder below the served folder ("signed", "unsigned", ...), or
             "" for the served folder itself
+    rate:   in mode slow, bytes per second: the pieces are spaced so that
+            the whole transfer keeps this rate, whatever writing them costs
+            (delay is then not used); 0: delay decides
     hold:   seconds to wait before the answer starts
     announce: the length to announce instead of the file's own (-1: the
             file's own); in modes normal, slow and endless
@@ -83,6 +86,7 @@ class Behaviour:
         self.status = 404
         self.cut = 1000
         self.hold = 0.0
+        self.rate = 0.0
         self.announce = -1
         self.to = ""
 
@@ -93,7 +97,7 @@ class Behaviour:
                 setattr(self, key, value)
             elif key in ("chunk", "status", "cut", "announce"):
                 setattr(self, key, int(value))
-            elif key in ("delay", "hold"):
+            elif key in ("delay", "hold", "rate"):
                 setattr(self, key, float(value))
             else:
                 raise ValueError("unknown setting " + key)
@@ -273,8 +277,13 @@ class Handler(BaseHTTPRequestHandler):
                         return sent, "aborted"
             if behaviour.mode == "slow":
                 step = max(1, behaviour.chunk)
+                started = time.monotonic()
                 for offset in range(0, len(data), step):
-                    if offset:
+                    if behaviour.rate > 0:
+                        wait = started + offset / behaviour.rate - time.monotonic()
+                        if wait > 0:
+                            time.sleep(wait)
+                    elif offset:
                         time.sleep(behaviour.delay)
                     self.wfile.write(data[offset : offset + step])
                     self.wfile.flush()
