@@ -223,21 +223,27 @@ STDMETHODIMP CNapredekDlg::OnProgress(ULONG progress, ULONG progressMax, ULONG, 
   if (progress > m_sizeReceived) m_lastDataTick = (LONG)GetTickCount();
   if (progress > m_sizeReceived) m_sizeReceived = progress;
   // The bar counts in thousandths of the announced size, and is told only
-  // what changes: each message to it is a round trip to the user-interface
-  // thread and a redraw, and reports come far more often than the bar can
-  // show. Thousandths also keep sizes of 2 GiB and more inside its int
-  // range. A download of unknown size (progressMax 0) leaves the bar empty.
+  // what the user can see change: each message to it is a round trip to the
+  // user-interface thread and a redraw, and reports come far more often than
+  // its filled part grows by a pixel. Thousandths also keep sizes of 2 GiB
+  // and more inside its int range. A download of unknown size (progressMax
+  // 0) leaves the bar empty.
   if (m_progress.IsWindow()) {
     if (!m_barSizeTold || progressMax != m_barSize) {
       m_progress.SetRange32(0, progressMax ? kBarSteps : 0);
       m_barSize = progressMax;
       m_barSizeTold = true;
-      m_barPos = -1;
+      m_barPos = m_barPixel = -1;
+      RECT client = {};
+      ::GetClientRect(m_progress.m_hWnd, &client);
+      m_barWidth = client.right > client.left ? client.right - client.left : 1;
     }
     int pos = progressMax ? (int)((ULONGLONG)(progress < progressMax ? progress : progressMax) * kBarSteps / progressMax) : 0;
-    if (pos != m_barPos) {
+    int pixel = (int)((LONGLONG)pos * m_barWidth / kBarSteps);
+    if (pos != m_barPos && pixel != m_barPixel) {
       m_progress.SetPos(pos);
       m_barPos = pos;
+      m_barPixel = pixel;
     }
   }
   // Stops the download while data flows; during a silence the worker's wake
