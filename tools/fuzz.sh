@@ -17,7 +17,8 @@ limit=(-runs=10000000)
 case "${1:-}" in
   --short) limit=(-max_total_time=20); shift ;;
   '') ;;
-  -*|*[!0-9]*) echo "usage: tools/fuzz.sh [seconds | --short] [target...]" >&2; exit 2 ;;
+  -*) echo "usage: tools/fuzz.sh [seconds | --short] [target...]" >&2; exit 2 ;;
+  *[!0-9]*) ;;  # a target name
   *) limit=(-max_total_time="$1"); shift ;;
 esac
 targets=("$@")
