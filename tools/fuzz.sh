@@ -43,6 +43,25 @@ trap '[ -n "$child" ] && kill "$child" 2>/dev/null; exit 130' INT TERM
 
 status=0
 rows=()
+
+# Controls: a broken check and a read past the end of a text must each fail
+# in this build, and a clean input must pass; otherwise no result below means
+# anything.
+control() {  # <input> <expected exit: 0 or fail> <text the log must hold>
+  local input="$build/logs/control-$1" log="$build/logs/control-$1.log" rc
+  printf '%s' "$1" >"$input"
+  "$build/fuzz_control" "$input" >"$log" 2>&1
+  rc=$?
+  if { [ "$2" = 0 ] && [ $rc -ne 0 ]; } || { [ "$2" = fail ] && { [ $rc -eq 0 ] || ! grep -q "$3" "$log"; }; }; then
+    echo "control '$1' did not come out as expected ($2, exit $rc); see $log" >&2
+    controls=FAILED
+    status=1
+  fi
+}
+controls=ok
+control cxy fail 'check failed'
+control oxy fail 'AddressSanitizer: heap-buffer-overflow'
+control gxy 0 ''
 for t in "${targets[@]}"; do
   exe="$build/fuzz_$t"
   [ -x "$exe" ] || { echo "no fuzz target '$t'" >&2; status=1; continue; }
@@ -78,6 +97,7 @@ for t in "${targets[@]}"; do
 done
 
 echo
+echo "controls (a broken check and an overrun are caught, a clean input passes): $controls"
 printf '%-18s %-7s %12s %10s %6s %6s %6s\n' target result executions exec/s cov ft s
 for r in "${rows[@]}"; do echo "$r"; done
 exit $status
