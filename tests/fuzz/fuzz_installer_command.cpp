@@ -62,14 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  (command.adminTarget ? 12 + wcslen(command.adminTarget) + 1 : 0);
   FUZZ_CHECK(out.length() <= bound);
 
-  // A folder without quotes can be read back from between its quotes.
+  // A folder without quotes is read back whole by whoever reads the value from
+  // its opening quote to the next quote, as the engine does.
   if (!command.isPatch && command.adminInstall && command.adminTarget &&
       !wcschr(command.adminTarget, L'"')) {
     std::wstring text = out.c_str();
-    size_t open = text.rfind(L" TARGETDIR=\"");
-    FUZZ_CHECK(open != std::wstring::npos && text.back() == L'"');
+    size_t open = (command.configured ? wcslen(command.configured) : command.updateMode ? 33 : 0) + 13;
+    FUZZ_CHECK(text.compare(open, 12, L" TARGETDIR=\"") == 0);
     open += 12;
-    FUZZ_CHECK(text.substr(open, text.size() - 1 - open) == command.adminTarget);
+    size_t close = text.find(L'"', open);
+    FUZZ_CHECK(close == text.size() - 1);
+    FUZZ_CHECK(text.substr(open, close - open) == command.adminTarget);
   }
 
   // A null flag pointer is allowed and changes nothing else.
