@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(expected == out.c_str());
 
   // Bounded by its parts: no text is added twice.
-  size_t bound = (command.configured ? wcslen(command.configured) : 33) + 13 +
+  const size_t fixed = wcslen(REINSTALL_PACKAGE_PROPERTIES);
+  size_t bound = (command.configured ? wcslen(command.configured) : fixed) + 13 +
                  (command.adminTarget ? 12 + wcslen(command.adminTarget) + 1 : 0);
   FUZZ_CHECK(out.length() <= bound);
 
@@ -67,7 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!command.isPatch && command.adminInstall && command.adminTarget &&
       !wcschr(command.adminTarget, L'"')) {
     std::wstring text = out.c_str();
-    size_t open = (command.configured ? wcslen(command.configured) : command.updateMode ? 33 : 0) + 13;
+    size_t open = (command.configured ? wcslen(command.configured) : command.updateMode ? fixed : 0) +
+                  wcslen(L" ACTION=ADMIN");
     FUZZ_CHECK(text.compare(open, 12, L" TARGETDIR=\"") == 0);
     open += 12;
     size_t close = text.find(L'"', open);
