@@ -37,6 +37,7 @@ make_prefix
 
 status=0
 ctest --preset host || status=1
+tools/fuzz.sh --short || status=1
 ctest --preset mingw-x86 || status=1
 if [ "$WINE_PRESET" = mingw-x64 ]; then ctest --preset mingw-x64 || status=1; fi
 if [ "$WINE_PRESET" = mingw-x64 ]; then
