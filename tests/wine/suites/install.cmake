@@ -99,6 +99,15 @@ foreach(group download local hostile paths cancel language config server)
       ENVIRONMENT "LC_ALL=en_US.UTF-8")
 endforeach()
 
+# The setup in a folder deeper than MAX_PATH, started with `wine` and its
+# Unix path (Wine's CreateProcessW refuses so long a program path).
+add_test(NAME install_long_folder
+    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/long_folder.sh" "$<TARGET_FILE:pelorin_install_one_language>"
+            "${_packages_dir}/signed/Tamaris.x64.En.msi" "{7A3D5E10-4C12-4B8E-9F00-041200000004}"
+            ${PELORIN_TEST_PORT} "${CMAKE_CURRENT_BINARY_DIR}/long-folder")
+set_tests_properties(install_long_folder PROPERTIES FIXTURES_REQUIRED install_server TIMEOUT 600 RESOURCE_LOCK wine
+    ENVIRONMENT "LC_ALL=en_US.UTF-8")
+
 # The installation code called directly: processors and platforms that Wine
 # is not, and the engine call of every row of the command-line table.
 pelorin_wine_test(install_unit_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_unit_test.cpp"
