@@ -9,7 +9,8 @@
 #   2  time from process start until the first window is visible
 #   3  CPU time (user+sys of every process of the Wine prefix) and peak memory
 #      of the program while it downloads a signed package throttled to ~20 s
-#   4  wall time of "Pelorin.exe /v" on a large signed executable
+#   4  wall time of "Pelorin.exe /v" (the setup signed with the same
+#      certificate) on a large signed executable
 #   5  wall time of downloading a large signed package and installing it
 #
 # Timings are medians of RUNS runs (5 by default), setup and baseline taking
@@ -391,7 +392,11 @@ timed() {  # LABEL COMMAND...: its wall time in ms; notes a run whose exit statu
 }
 if want 4; then
   signed_win="$(win "$signed_exe")"
-  setup_verify() { timed "setup /v" "$WINE" "$out/run/Pelorin.exe" /v "$signed_win"; }
+  # The setup signed with the file's certificate: the path of a vendor who
+  # signs both alike, where the silent check's verdict stands.
+  rm -f "$out/run/Pelorin-signed.exe"
+  sign "$out/run/Pelorin.exe" "$out/run/Pelorin-signed.exe"
+  setup_verify() { timed "setup /v" "$WINE" "$out/run/Pelorin-signed.exe" /v "$signed_win"; }
   bare_verify() { timed "verify baseline" "$WINE" "$bin/baseline.exe" verify "$signed_win"; }
   setup_verify >/dev/null
   bare_verify >/dev/null
