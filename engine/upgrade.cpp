@@ -1,6 +1,5 @@
 #include "engine/upgrade.h"
 
-#include "afx/handles.h"
 #include "afx/system_library.h"
 #include "app/app.h"
 #include "app/config.h"
@@ -118,16 +117,12 @@ SetupResult UpgradeInstallerEngine() {
   }
   // Held from before its check until its process has ended, so that nobody
   // can swap it in between. A copy beside the setup is checked as a download
-  // is; one that is not trusted is replaced by the download. A path longer
-  // than MAX_PATH counts as not there.
+  // is; one that is not trusted is replaced by the download.
   UniqueHandle held;
   bool trusted = false;
-  if (upgradePath.length() < MAX_PATH && GetFileAttributesW(upgradePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    held.Reset(OpenHeldFile(upgradePath.c_str()));
-    if (!held) {
-      ShowError(MSG_NOT_TRUSTED, {upgradePath.c_str()});
-      return kResultNotTrusted;
-    }
+  LocalCopy local = HoldLocalCopy(upgradePath.c_str(), held);
+  if (local == LocalCopyRefused) return kResultNotTrusted;
+  if (local == LocalCopyHeld) {
     SetupResult verdict = CheckRedistributable(fileName, upgradePath.c_str());
     if (verdict == ERROR_INSTALL_USEREXIT) return verdict;
     trusted = verdict == 0;

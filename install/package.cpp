@@ -2,7 +2,6 @@
 
 #include "install/processor.h"
 #include "install/signature.h"
-#include "afx/handles.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
@@ -94,22 +93,14 @@ SetupResult CheckHeldPackage(CPelorinApp& app, const wchar_t* packageFile, const
 SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile,
                            WString& packagePath, UniqueHandle& held) {
   packagePath.Clear();
-  held.Reset();
   if (!packagePath.Append(app.m_exeDir) || !packagePath.Append(packageFile)) return TellOutOfMemory();
   // A copy beside the setup is used when it is current and its signature is
   // trusted; it is held from before the check until the engine is done with
-  // it, so that nobody can swap it in between. The engine takes no path
-  // longer than MAX_PATH (a longer one overflows inside it): such a copy
-  // counts as not there.
+  // it, so that nobody can swap it in between.
   bool refused = false;
-  if (packagePath.length() < MAX_PATH && GetFileAttributesW(packagePath.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    held.Reset(OpenHeldFile(packagePath.c_str()));
-    // Someone has it open for writing: what would be checked is not what
-    // would be installed.
-    if (!held) {
-      ShowError(MSG_NOT_TRUSTED, {packagePath.c_str()});
-      return kResultNotTrusted;
-    }
+  LocalCopy local = HoldLocalCopy(packagePath.c_str(), held);
+  if (local == LocalCopyRefused) return kResultNotTrusted;
+  if (local == LocalCopyHeld) {
     if (!product.productVersion || IsLocalPackageCurrent(app.m_msi, packagePath.c_str(), product.productVersion)) {
       SignatureCheck verdict = SignatureNotTrusted;
       SetupResult checked = CheckHeldPackage(app, packageFile, packagePath.c_str(), held.get(), &verdict);

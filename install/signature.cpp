@@ -4,6 +4,8 @@
 #include <stddef.h>
 
 #include "afx/system_library.h"
+#include "ui/messages.h"
+#include "ui/resource.h"
 
 namespace {
 
@@ -71,19 +73,29 @@ bool MatchesPin(PCCERT_CONTEXT certificate, const wchar_t* pin) {
   HeapFree(GetProcessHeap(), 0, encoded);
   if (!hashed) return false;
   static const wchar_t kHex[] = L"0123456789abcdef";
+  wchar_t hex[2 * sizeof(digest) + 1];
   for (DWORD i = 0; i < sizeof(digest); ++i) {
-    wchar_t high = pin[2 * i], low = high ? pin[2 * i + 1] : L'\0';
-    if (high >= L'A' && high <= L'F') high = (wchar_t)(high - L'A' + L'a');
-    if (low >= L'A' && low <= L'F') low = (wchar_t)(low - L'A' + L'a');
-    if (high != kHex[digest[i] >> 4] || low != kHex[digest[i] & 15]) return false;
+    hex[2 * i] = kHex[digest[i] >> 4];
+    hex[2 * i + 1] = kHex[digest[i] & 15];
   }
-  return pin[2 * sizeof(digest)] == L'\0';
+  hex[2 * sizeof(digest)] = L'\0';
+  return CompareStringW(MAKELCID(0x0409, SORT_DEFAULT), NORM_IGNORECASE, hex, -1, pin, -1) == CSTR_EQUAL;
 }
 
 }  // namespace
 
 HANDLE OpenHeldFile(const wchar_t* path) {
   return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+LocalCopy HoldLocalCopy(const wchar_t* path, UniqueHandle& held) {
+  held.Reset();
+  if (lstrlenW(path) >= MAX_PATH || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return LocalCopyAbsent;
+  held.Reset(OpenHeldFile(path));
+  if (held) return LocalCopyHeld;
+  // What would be checked need not be what would be used.
+  ShowError(MSG_NOT_TRUSTED, {path});
+  return LocalCopyRefused;
 }
 
 TrustSeams g_trustSeams = {FindWinVerifyTrust};

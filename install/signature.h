@@ -8,6 +8,8 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include "afx/handles.h"
+
 enum SignatureCheck {
   SignatureUnsupported = 0,  // the system cannot check signatures
   SignatureTrusted = 1,
@@ -37,6 +39,16 @@ extern const wchar_t* const g_trustedSigner;
 // delete it meanwhile. Fails (invalid handle) when someone has it open for
 // writing.
 HANDLE OpenHeldFile(const wchar_t* path);
+
+// A file beside the setup (a package or redistributable), for its check and use.
+enum LocalCopy {
+  LocalCopyAbsent,   // not there, or its path too long for the Windows Installer
+  LocalCopyHeld,     // opened by OpenHeldFile into `held`
+  LocalCopyRefused,  // someone has it open for writing: not trusted, the user told (message 22)
+};
+// The engine takes no path of MAX_PATH characters or more (it overflows on
+// one), so such a copy counts as not there.
+LocalCopy HoldLocalCopy(const wchar_t* path, UniqueHandle& held);
 
 // One check of `file` with the UI choice `ui` (WTD_UI_NONE, WTD_UI_ALL,
 // WTD_UI_NOGOOD). When wanted, `isSigned` tells whether the file carries a

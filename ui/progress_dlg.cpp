@@ -81,7 +81,7 @@ int CNapredekDlg::OnCreate() {
 BOOL CNapredekDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   // A new bar knows nothing of what an earlier one was told.
-  m_barSizeTold = false;
+  m_barWidth = 0;
   CWinApp* app = AfxGetApp();
   if (app) SetWindowText(app->m_pszAppName);
   SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)m_smallIcon);
@@ -170,7 +170,7 @@ HRESULT CNapredekDlg::Download(const wchar_t* url, wchar_t* buffer, DWORD capaci
   HRESULT result = HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
   m_responseStatus = 0;
   m_sizeAnnounced = m_sizeReceived = 0;
-  m_barSizeTold = false;
+  m_barWidth = 0;
   m_lastDataTick = (LONG)GetTickCount();
   m_stalled = 0;
   if (downloadToCache) {
@@ -229,20 +229,18 @@ STDMETHODIMP CNapredekDlg::OnProgress(ULONG progress, ULONG progressMax, ULONG, 
   // and more inside its int range. A download of unknown size (progressMax
   // 0) leaves the bar empty.
   if (m_progress.IsWindow()) {
-    if (!m_barSizeTold || progressMax != m_barSize) {
+    if (!m_barWidth || progressMax != m_barSize) {
       m_progress.SetRange32(0, progressMax ? kBarSteps : 0);
       m_barSize = progressMax;
-      m_barSizeTold = true;
-      m_barPos = m_barPixel = -1;
+      m_barPixel = -1;
       RECT client = {};
       ::GetClientRect(m_progress.m_hWnd, &client);
       m_barWidth = client.right > client.left ? client.right - client.left : 1;
     }
     int pos = progressMax ? (int)((ULONGLONG)(progress < progressMax ? progress : progressMax) * kBarSteps / progressMax) : 0;
-    int pixel = (int)((LONGLONG)pos * m_barWidth / kBarSteps);
-    if (pos != m_barPos && pixel != m_barPixel) {
+    int pixel = pos * m_barWidth / kBarSteps;
+    if (pixel != m_barPixel) {
       m_progress.SetPos(pos);
-      m_barPos = pos;
       m_barPixel = pixel;
     }
   }

@@ -37,14 +37,12 @@ public:
   ULONG m_sizeAnnounced = 0;
   ULONG m_sizeReceived = 0;
   // What the bar was last told for the current download: the announced size
-  // its range stands for, its position in kBarSteps, and the width in pixels
-  // that position filled (of m_barWidth).
+  // its range (kBarSteps) stands for, its width in pixels (0: not told yet),
+  // and how many of them the last position it was told filled.
   static const int kBarSteps = 1000;
-  bool m_barSizeTold = false;
   ULONG m_barSize = 0;
-  int m_barPos = -1;
+  int m_barWidth = 0;
   int m_barPixel = -1;
-  int m_barWidth = 1;
   // When the current download last received a byte (GetTickCount); written
   // by the worker, read by the user-interface thread.
   volatile LONG m_lastDataTick = 0;

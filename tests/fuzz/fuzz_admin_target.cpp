@@ -58,7 +58,7 @@ void CheckArguments(const std::wstring& text) {
 
 // "/a" and a folder in double quotes gives the folder back, blanks and all.
 void CheckRoundTrip(const std::wstring& folder) {
-  if (folder.empty() || folder.find(L'"') != std::wstring::npos || folder.find(L'\0') != std::wstring::npos) return;
+  if (!Quotable(folder)) return;
   for (const wchar_t* sw : {L"/a \"", L"\t-A\t\t\""}) {
     std::vector<wchar_t> args = TextBuffer(sw + folder + L"\" ignored");
     FUZZ_CHECK(ReadCommandMode(args.data()) == ModeAdminInstall);

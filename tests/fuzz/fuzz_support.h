@@ -81,6 +81,12 @@ inline std::vector<wchar_t> TextBuffer(const std::wstring& text) {
 
 inline bool IsBlankUnit(wchar_t c) { return c == L' ' || c == L'\t'; }
 
+// Whether `text` can stand between double quotes as one argument: not empty,
+// no quote and no NUL in it (as every Windows path).
+inline bool Quotable(const std::wstring& text) {
+  return !text.empty() && text.find(L'"') == std::wstring::npos && text.find(L'\0') == std::wstring::npos;
+}
+
 // True when `p` points into `buffer` (its NUL included).
 inline bool Inside(const std::vector<wchar_t>& buffer, const wchar_t* p) {
   return p >= buffer.data() && p < buffer.data() + buffer.size();

@@ -55,7 +55,7 @@ void CheckArguments(const std::wstring& text) {
 // A running setup starts itself with "/v" and the file in double quotes; any
 // path without a quote must come back unchanged.
 void CheckRoundTrip(const std::wstring& path) {
-  if (path.empty() || path.find(L'"') != std::wstring::npos || path.find(L'\0') != std::wstring::npos) return;
+  if (!Quotable(path)) return;
   std::vector<wchar_t> args = TextBuffer(L"/v \"" + path + L"\"");
   wchar_t* file = nullptr;
   FUZZ_CHECK(ReadCommandMode(args.data()) == ModeVerify);

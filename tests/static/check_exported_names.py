@@ -17,6 +17,7 @@ Usage: check_exported_names.py <objdump> [--decorated] <library>=<name>,<name>..
   see the fault.
 """
 import re
+import struct
 import subprocess
 import sys
 
@@ -30,7 +31,6 @@ def exported_names(pe):
     rva, size = pe.directories[0]
     if not rva:
         return []
-    import struct
     off = pe.offset(rva)
     count, names_rva = struct.unpack_from("<I", pe.data, off + 24)[0], struct.unpack_from("<I", pe.data, off + 32)[0]
     table = pe.offset(names_rva) if count else 0

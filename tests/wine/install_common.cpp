@@ -439,6 +439,30 @@ std::wstring Text34(const std::wstring& keyword) {
 }
 const wchar_t kText36[] = L"The setup was unable to find appropriate install package for your operating system.";
 
+RunResult RunEnglish(const std::wstring& setup, RunScript script) {
+  script.language = L"English";
+  return RunSetup(setup, script);
+}
+
+void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package) {
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(0u, run.exitCode) << Describe(run);
+  EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+  EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(package.productCode));
+  EXPECT_TRUE(FileExists(InstalledFile(package))) << Printable(InstalledFile(package));
+  EXPECT_EQ(std::vector<std::wstring>{package.productCode}, InstalledSamples());
+}
+
+void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text) {
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(exitCode, run.exitCode);
+  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+  EXPECT_EQ(Printable(text), Printable(run.boxes[0].content.text));
+  EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
+  EXPECT_EQ(std::vector<int>{IDOK}, run.boxes[0].content.ButtonIds());
+  EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
+}
+
 std::string Describe(const RunResult& run) {
   std::wstring text;
   if (run.boxes.empty()) text = L"no message";
@@ -464,6 +488,13 @@ void ScenarioTest::TearDown() { UninstallSamples(); }
 std::wstring ScenarioTest::CopySetup(const std::wstring& variant) {
   std::wstring setup = folder_.Copy(SetupVariant(variant), L"Pelorin.exe");
   EXPECT_FALSE(setup.empty()) << "cannot copy the setup " << pelorin_test::Printable(variant);
+  return setup;
+}
+
+std::wstring ScenarioTest::CopySetup(const std::wstring& variant, const std::wstring& kind,
+                                     const std::wstring& name) {
+  std::wstring setup = CopySetup(variant);
+  EXPECT_FALSE(folder_.Copy(PackageFile(kind, name)).empty()) << "cannot copy the package " << Printable(name);
   return setup;
 }
 

@@ -163,6 +163,15 @@ extern const wchar_t kText36[];
 // For failure messages: each box as "icon: text".
 std::string Describe(const RunResult& run);
 
+// Runs `setup` by `script`, English chosen in its language dialog.
+RunResult RunEnglish(const std::wstring& setup, RunScript script = {});
+// The run ended with 0 without a message, and `package` is the one sample
+// product installed.
+void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package);
+// The run ended with `exitCode` after one error box with `text` (OK only),
+// and nothing is installed.
+void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text);
+
 // A scenario from a clean start: the server serving the signed samples, no
 // download in the cache, no sample product on the system, and a fresh folder
 // for the setup; what a test installed is taken off again afterwards.
@@ -173,6 +182,8 @@ protected:
   void TearDown() override;
   // The setup `variant` copied into the test's folder as Pelorin.exe.
   std::wstring CopySetup(const std::wstring& variant);
+  // The same, with the sample package `name` of `kind` beside it.
+  std::wstring CopySetup(const std::wstring& variant, const std::wstring& kind, const std::wstring& name);
 
   pelorin_test::TempFolder folder_;
 };

@@ -15,39 +15,12 @@ const std::wstring kPackage = PackageName(L"En");
 
 class HostileFileTest : public ScenarioTest {
 protected:
-  // The setup `variant` with the sample package of `kind` beside it.
-  std::wstring Prepare(const std::wstring& variant, const std::wstring& kind) {
-    std::wstring setup = CopySetup(variant);
-    EXPECT_FALSE(folder_.Copy(PackageFile(kind, kPackage)).empty());
-    return setup;
-  }
-
-  static RunResult RunEnglish(const std::wstring& setup, const RunScript& base = {}) {
-    RunScript script = base;
-    script.language = L"English";
-    return RunSetup(setup, script);
-  }
-
   static void ExpectNotTrusted(const RunResult& run, const std::wstring& path) {
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(4u, run.exitCode);
-    ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-    EXPECT_EQ(Printable(Text22(path)), Printable(run.boxes[0].content.text));
-    EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
-    EXPECT_TRUE(InstalledSamples().empty()) << "a package that is not trusted was installed";
+    ExpectErrorAndNothingInstalled(run, 4, Text22(path));
   }
 
-  static void ExpectSignedInstalled(const RunResult& run) {
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode) << Describe(run);
-    EXPECT_TRUE(run.boxes.empty()) << Describe(run);
-    const SamplePackage& package = Sample(L"signed", kPackage);
-    EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(package.productCode));
-    EXPECT_TRUE(FileExists(InstalledFile(package)));
-  }
-
-  // The cached download that a message names: not the file beside the setup.
-  std::wstring Downloaded(const RunResult& run) const {
+  // The cached download that a message names.
+  static std::wstring Downloaded(const RunResult& run) {
     if (run.boxes.empty()) return L"";
     const std::wstring& text = run.boxes[0].content.text;
     size_t open = text.find(L'\''), close = text.rfind(L'\'');
@@ -58,9 +31,9 @@ protected:
 // ------------------------------------------------------------------ planted packages
 
 TEST_F(HostileFileTest, UnsignedPackageBesideTheSetupIsReplacedByTheDownload) {
-  std::wstring setup = Prepare(L"tamaris", L"unsigned");
+  std::wstring setup = CopySetup(L"tamaris", L"unsigned", kPackage);
   RunResult run = RunEnglish(setup);
-  ExpectSignedInstalled(run);
+  ExpectInstalledOnly(run, Sample(L"signed", kPackage));
   // Checked, refused, downloaded and checked again.
   std::vector<ServedRequest> requests = server::Log();
   ASSERT_EQ(1u, requests.size());
@@ -71,7 +44,7 @@ TEST_F(HostileFileTest, UnsignedPackageBesideTheSetupIsReplacedByTheDownload) {
 // (The control, a trusted package beside the same setup, is installed: see
 // install_local_test.)
 TEST_F(HostileFileTest, UnsignedPackageBesideASetupWithoutDownloadAddressIsNamedAndRefused) {
-  std::wstring setup = Prepare(L"no_download_url", L"unsigned");
+  std::wstring setup = CopySetup(L"no_download_url", L"unsigned", kPackage);
   RunResult run = RunSetup(setup);
   ExpectNotTrusted(run, folder_.File(kPackage));
   EXPECT_TRUE(server::Log().empty());
@@ -83,14 +56,14 @@ TEST_F(HostileFileTest, UnsignedPackageBesideASetupWithoutDownloadAddressIsNamed
 TEST_F(HostileFileTest, PackageOfThePinnedSignerIsInstalled) {
   std::wstring setup = CopySetup(L"pinned");
   RunResult run = RunEnglish(setup);
-  ExpectSignedInstalled(run);
+  ExpectInstalledOnly(run, Sample(L"signed", kPackage));
   EXPECT_EQ(1u, server::Log().size());
 }
 
 // Pinned to another key, which the system trusts as well (the packages'
 // authority): the same package is refused, beside the setup and downloaded.
 TEST_F(HostileFileTest, PackageOfAnotherSignerIsRefusedWhereASignerIsPinned) {
-  std::wstring setup = Prepare(L"pinned_other", L"signed");
+  std::wstring setup = CopySetup(L"pinned_other", L"signed", kPackage);
   RunResult run = RunEnglish(setup);
   ASSERT_EQ(1u, server::Log().size()) << "the refused local package was not replaced by the download";
   std::wstring cached = Downloaded(run);
@@ -129,14 +102,14 @@ void TrySwap(const std::wstring& path, SwapAttempts* attempts) {
 }
 
 TEST_F(HostileFileTest, PackageCannotBeSwappedBetweenItsCheckAndItsInstallation) {
-  std::wstring setup = Prepare(L"tamaris", L"signed");
+  std::wstring setup = CopySetup(L"tamaris", L"signed", kPackage);
   const std::wstring local = folder_.File(kPackage);
   SwapAttempts during;
   RunScript script;
   // Right after the check, before the engine is called.
   script.whileHeldForTheEngine = [&] { TrySwap(local, &during); };
   RunResult run = RunEnglish(setup, script);
-  ExpectSignedInstalled(run);
+  ExpectInstalledOnly(run, Sample(L"signed", kPackage));
   EXPECT_TRUE(server::Log().empty());
   EXPECT_TRUE(run.heldForTheEngine);
   EXPECT_EQ(1, during.made);
@@ -150,7 +123,7 @@ TEST_F(HostileFileTest, PackageCannotBeSwappedBetweenItsCheckAndItsInstallation)
 // Someone writing the package while the setup starts: it cannot be held, so
 // it is not trusted.
 TEST_F(HostileFileTest, PackageOpenForWritingIsNotTrusted) {
-  std::wstring setup = Prepare(L"tamaris", L"signed");
+  std::wstring setup = CopySetup(L"tamaris", L"signed", kPackage);
   const std::wstring local = folder_.File(kPackage);
   HANDLE writer = CreateFileW(local.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);

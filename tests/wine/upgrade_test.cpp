@@ -465,23 +465,6 @@ TEST_F(EngineUpgrade, UnsignedRedistributableBesideTheSetupIsReplacedByTheDownlo
   ExpectRanDownloaded(Runs(), local);
 }
 
-// Someone writing it: it cannot be held, so it is not trusted, and nothing
-// is run.
-TEST_F(EngineUpgrade, RedistributableBesideTheSetupOpenForWritingIsNotTrusted) {
-  std::wstring local = PlaceBesideSetup(L"engine-2_0.exe");
-  HANDLE writer = CreateFileW(local.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(INVALID_HANDLE_VALUE, writer);
-
-  SetupOutcome outcome = RunSetupWorker({IDYES});
-  CloseHandle(writer);
-
-  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_NOT_TRUSTED, local), MB_ICONERROR, kOk);
-  ExpectStopped(outcome, 4);
-  EXPECT_TRUE(Runs().empty());
-}
-
 TEST_F(EngineUpgrade, VersionGateRefusesTenToElevenAndPassesTheRest) {
   struct {
     const wchar_t* material;
