@@ -20,6 +20,10 @@
 // On request it also holds the setup where its progress window is hidden for
 // the engine: the worker waits in that call, so a test can act between the
 // package's check and its installation.
+//
+// RefuseDialogWindows, put in place for every thread before the setup
+// starts, makes the creation of its progress window fail, as it can where
+// the system is out of resources: nothing else here can make it fail.
 #include "install_cancel_hook.h"
 
 namespace {
@@ -28,7 +32,37 @@ bool IsProgressWindow(HWND window) {
   return window && GetDlgItem(window, 103) && GetDlgItem(window, 105) && GetDlgItem(window, IDCANCEL);
 }
 
+bool IsDialogClass(const wchar_t* name) {
+  const WORD kDialogAtom = 0x8002;  // WC_DIALOG, "#32770"
+  return IS_INTRESOURCE(name) ? LOWORD(reinterpret_cast<ULONG_PTR>(name)) == kDialogAtom
+                              : lstrcmpiW(name, L"#32770") == 0;
+}
+
+bool IsRefusedProgram() {
+  wchar_t path[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  int suffix = lstrlenW(kRefusedProgram);
+  return length >= (DWORD)suffix && length < MAX_PATH && lstrcmpiW(path + length - suffix, kRefusedProgram) == 0;
+}
+
 }  // namespace
+
+extern "C" __declspec(dllexport) LRESULT CALLBACK RefuseDialogWindows(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_CREATEWND) {
+    const CBT_CREATEWNDW* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
+    if (IsDialogClass(create->lpcs->lpszClass) && IsRefusedProgram()) {
+      HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kCancelHookSharedName);
+      CancelHookShared* shared =
+          mapping ? static_cast<CancelHookShared*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+      bool refuse = shared && shared->refuseDialogs;
+      if (refuse) InterlockedIncrement(&shared->refused);
+      if (shared) UnmapViewOfFile(shared);
+      if (mapping) CloseHandle(mapping);
+      if (refuse) return 1;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK CancelOnStatusText(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HC_ACTION) {

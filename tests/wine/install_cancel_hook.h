@@ -24,4 +24,11 @@ struct CancelHookShared {
   LONG pauseAtHide;
   LONG paused;
   LONG resumed;
+  // With refuseDialogs set, RefuseDialogWindows (a hook for every thread)
+  // refuses each dialog window that a program named kRefusedProgram tries to
+  // create, and counts it in refused.
+  LONG refuseDialogs;
+  LONG refused;
 };
+
+const wchar_t kRefusedProgram[] = L"\\Pelorin.exe";

@@ -126,6 +126,7 @@ public:
     library_ = LoadLibraryW((OwnDir() + L"\\install_cancel_hook.dll").c_str());
   }
   ~CancelHook() {
+    if (refuseHook_) UnhookWindowsHookEx(refuseHook_);
     if (hook_) UnhookWindowsHookEx(hook_);
     if (library_) FreeLibrary(library_);
     if (shared_) UnmapViewOfFile(shared_);
@@ -139,6 +140,17 @@ public:
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, procedure, library_, threadId);
     return hook_ != nullptr;
   }
+  // Refuses the dialog windows of every Pelorin.exe from now on.
+  bool RefuseDialogs() {
+    if (!shared_ || !library_) return false;
+    HOOKPROC procedure = reinterpret_cast<HOOKPROC>(
+        reinterpret_cast<void*>(GetProcAddress(library_, "RefuseDialogWindows")));
+    if (!procedure) return false;
+    shared_->refuseDialogs = 1;
+    refuseHook_ = SetWindowsHookExW(WH_CBT, procedure, library_, 0);
+    return refuseHook_ != nullptr;
+  }
+  int refused() const { return shared_ ? (int)shared_->refused : 0; }
   bool installed() const { return hook_ != nullptr; }
   bool fired() const { return shared_ && shared_->fired; }
   std::vector<std::pair<int, std::wstring>> texts() const {
@@ -161,6 +173,7 @@ private:
   CancelHookShared* shared_ = nullptr;
   HMODULE library_ = nullptr;
   HHOOK hook_ = nullptr;
+  HHOOK refuseHook_ = nullptr;
 };
 
 const wchar_t* IconName(UINT icon) {
@@ -316,14 +329,18 @@ void ForgetDownloads() {
 RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::wstring& arguments,
                    DWORD timeoutMs) {
   RunResult run;
+  std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence));
+  if (script.whileHeldForTheEngine) hook->PauseAtHide();
+  if (script.refuseDialogs && !hook->RefuseDialogs()) {
+    ADD_FAILURE() << "the hook that refuses dialog windows could not be put in place";
+    return run;
+  }
   Process setup = Process::Start(exe, arguments);
   run.started = setup.ok();
   if (!setup.ok()) {
     ADD_FAILURE() << "cannot start " << Printable(exe) << ": " << Printable(setup.error());
     return run;
   }
-  std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence));
-  if (script.whileHeldForTheEngine) hook->PauseAtHide();
 
   std::set<HWND> answered;
   HWND progress = nullptr;
@@ -412,6 +429,7 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
   run.cancelText = hook->text();
   run.statusRecorded = hook->installed();
   run.statusTexts = hook->texts();
+  run.dialogsRefused = hook->refused();
   return run;
 }
 

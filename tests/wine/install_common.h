@@ -104,6 +104,9 @@ struct RunScript {
   // Called once while the setup is held where its progress window is hidden
   // for the engine: after the package's check, before its installation.
   std::function<void()> whileHeldForTheEngine;
+  // Refuse every dialog window the setup tries to create (Pelorin.exe only),
+  // as a system out of resources would.
+  bool refuseDialogs = false;
 };
 
 struct ShownBox {
@@ -142,6 +145,8 @@ struct RunResult {
   bool progressHiddenAtEnd = false;
   // Whether whileHeldForTheEngine was called.
   bool heldForTheEngine = false;
+  // How many dialog windows were refused (refuseDialogs).
+  int dialogsRefused = 0;
 };
 
 // Starts `exe` (with `arguments`), answers its dialogs by `script` until it

@@ -1,7 +1,9 @@
 // Hostile files beside the setup, as a Downloads folder may hold them: a
 // planted unsigned package, a package of another signer where the build
 // pins one, and a second process that tries to swap the package between its
-// check and its installation. Nothing unverified reaches the engine.
+// check and its installation. Nothing unverified reaches the engine. And a
+// system that refuses the setup its progress window: the exit code does not
+// say success.
 #include <gtest/gtest.h>
 
 #include "install_common.h"
@@ -131,6 +133,25 @@ TEST_F(HostileFileTest, PackageOpenForWritingIsNotTrusted) {
   RunResult run = RunEnglish(setup);
   CloseHandle(writer);
   ExpectNotTrusted(run, local);
+  EXPECT_TRUE(server::Log().empty());
+}
+
+// ------------------------------------------------------------------ a start that fails
+
+// The progress window cannot be created, as where the system is out of
+// resources: nothing is downloaded or installed, and the exit code is 1603,
+// never 0. The hook's count shows that the window was really refused (the
+// same setup without it installs: PackageCannotBeSwapped... above).
+TEST_F(HostileFileTest, SetupWhoseProgressWindowCannotBeCreatedEndsWith1603) {
+  std::wstring setup = CopySetup(L"tamaris", L"signed", kPackage);
+  RunScript script;
+  script.refuseDialogs = true;
+  RunResult run = RunSetup(setup, script);
+  ASSERT_TRUE(run.finished);
+  EXPECT_GE(run.dialogsRefused, 1) << "no window was refused: the run proves nothing";
+  EXPECT_FALSE(run.progressSeen);
+  EXPECT_EQ((DWORD)ERROR_INSTALL_FAILURE, run.exitCode) << Describe(run);
+  EXPECT_TRUE(InstalledSamples().empty());
   EXPECT_TRUE(server::Log().empty());
 }
 

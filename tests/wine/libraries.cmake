@@ -65,9 +65,10 @@ pelorin_test_library(pelorin_planted_version SHARED
 set_target_properties(pelorin_planted_version PROPERTIES
     OUTPUT_NAME version RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests/wine/plant")
 
-# The hook library that presses Cancel right as a status text is written.
+# The hook library that presses Cancel right as a status text is written, and
+# can refuse the setup its progress window.
 pelorin_test_library(install_cancel_hook MODULE
-    EXPORTS CancelOnStatusText
+    EXPORTS CancelOnStatusText RefuseDialogWindows
     SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_cancel_hook.cpp")
 set_target_properties(install_cancel_hook PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
 target_link_libraries(install_cancel_hook PRIVATE user32)

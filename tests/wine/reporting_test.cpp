@@ -13,7 +13,9 @@
 //    with one;
 //  - ShowMessage gives the button pressed; the box is owned by the main
 //    window, which is disabled while the box is up, and has no owner without
-//    one.
+//    one;
+//  - running out of memory is told as an error box the user sees even while
+//    the main window is hidden (as it is for the engine), and gives 14.
 #include <gtest/gtest.h>
 
 #include "app/app.h"
@@ -219,6 +221,34 @@ TEST_F(Reporting, BoxIsOwnedByTheMainWindow) {
   EXPECT_TRUE(worker.Wait(kBoxMs));
   PumpMessages(50);
   EXPECT_TRUE(IsWindowEnabled(window)) << "and enabled again after it";
+
+  App().m_pMainWnd = nullptr;
+  main.m_hWnd = nullptr;
+  DestroyWindow(window);
+}
+
+// The progress window is hidden while the engine works; a box it owns then
+// must still be seen, or the setup would end without a word.
+TEST_F(Reporting, OutOfMemoryIsToldWhileTheMainWindowIsHidden) {
+  HWND window = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  ASSERT_TRUE(window);
+  ASSERT_FALSE(IsWindowVisible(window));
+  CWnd main;
+  main.m_hWnd = window;
+  App().m_pMainWnd = &main;
+
+  SetupResult result = 0;
+  Worker worker([&result] { result = TellOutOfMemory(); });
+  HWND box = WaitForThreadMessageBox(worker.threadId(), kBoxMs, worker.handle());
+  ASSERT_TRUE(box) << "no visible box";
+  MessageBoxContent content = ReadMessageBox(box);
+  EXPECT_FALSE(LoadMessageText(MSG_OUT_OF_MEMORY).empty());
+  EXPECT_EQ(Printable(LoadMessageText(MSG_OUT_OF_MEMORY).c_str()), Printable(content.text));
+  EXPECT_EQ((UINT)MB_ICONERROR, content.icon) << "icon";
+  EXPECT_TRUE(ClickButton(box, IDOK));
+  EXPECT_TRUE(worker.Wait(kBoxMs));
+  EXPECT_EQ((SetupResult)ERROR_OUTOFMEMORY, result);
 
   App().m_pMainWnd = nullptr;
   main.m_hWnd = nullptr;

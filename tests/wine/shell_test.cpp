@@ -132,8 +132,9 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, MalformedVerifyRow,
                                          L"/v \"first.txt\"second",  // text right after the closing quote
                                          L"/V \"a b.txt\" \"c.txt\""));
 
-// "/v" with one file: no window at all, the verdict as exit code. Signature
-// checking is still being built: only the set of verdicts is asserted here.
+// "/v" with one file: no window at all, the verdict as exit code. Which
+// verdict a file gets is for the signature check's own tests
+// (trust_verify_command); here it is one of the three.
 TEST(VerifyCommand, OneQuotedFileWithBlanksShowsNothingAndEndsWithAVerdict) {
   TempFolder folder;
   ASSERT_TRUE(folder.ok());
