@@ -8,12 +8,18 @@ export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 
 # The setup is a 32-bit program. Where the kernel runs no 32-bit code (some
-# virtual machines), the 32-bit Wine cannot start: the Windows tests then run
-# a 64-bit build of the same sources under the 64-bit Wine.
+# virtual machines), or the 32-bit Wine could not be installed, it cannot
+# start: the Windows tests then run a 64-bit build of the same sources under
+# the 64-bit Wine, and WHY_64_BIT says why.
 if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  export WINE=/usr/lib/wine/wine WINE_PRESET=mingw-x86
+  export WINE=/usr/lib/wine/wine WINE_PRESET=mingw-x86 WHY_64_BIT=""
 else
   export WINE=/usr/lib/wine/wine64 WINE_PRESET=mingw-x64
+  if [ -e /usr/lib/wine/wine ]; then
+    export WHY_64_BIT="this machine runs no 32-bit code"
+  else
+    export WHY_64_BIT="the 32-bit Wine (wine32:i386) is not installed"
+  fi
 fi
 
 start_display() {

@@ -24,7 +24,7 @@
 #
 # Everything lands in build/main-job/ (its own build, Wine prefix and
 # packages); the server and the display started here are stopped at the end.
-# Where the machine runs no 32-bit code, the 64-bit build of the setup runs
+# Where the 32-bit Wine cannot run, the 64-bit build of the setup runs
 # under the 64-bit Wine (see scripts/env.sh), and picks the x64 package.
 set -euo pipefail
 config="" packages="" language=English

@@ -12,7 +12,7 @@ cmake --build --preset host
 if [ "$WINE_PRESET" = mingw-x86 ]; then
   cmake --preset mingw-x86 -DPELORIN_WINE_TESTS=ON >/dev/null
 else
-  echo "This machine runs no 32-bit code: the Windows tests run the 64-bit build."
+  echo "The Windows tests run the 64-bit build: $WHY_64_BIT."
   cmake --preset mingw-x86 -DPELORIN_WINE_TESTS=OFF >/dev/null
   cmake --preset mingw-x64 -DPELORIN_WINE_TESTS=ON >/dev/null
   cmake --build --preset mingw-x64
@@ -42,7 +42,7 @@ ctest --preset mingw-x86 || status=1
 if [ "$WINE_PRESET" = mingw-x64 ]; then ctest --preset mingw-x64 || status=1; fi
 if [ "$WINE_PRESET" = mingw-x64 ]; then
   echo
-  echo "NOTE: this machine runs no 32-bit code. The Windows tests ran the 64-bit build (mingw-x64);"
+  echo "NOTE: $WHY_64_BIT. The Windows tests ran the 64-bit build (mingw-x64);"
   echo "the shipped 32-bit Pelorin.exe was built and checked statically only, not run."
 else
   echo
