@@ -20,7 +20,11 @@ SetupResult EnsureInstallerEngine() {
     ShowMessage(MSG_ADMIN_REQUIRED, MB_OK | MB_ICONERROR);
     return ERROR_INSTALL_FAILURE;
   }
-  if (ShowMessage(MSG_ENGINE_TOO_OLD, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+  int answer = ShowMessage(MSG_ENGINE_TOO_OLD, MB_YESNO | MB_ICONQUESTION);
+  // A question that could not be shown (Yes and No are the only answers) is
+  // no cancel by the user.
+  if (answer != IDYES && answer != IDNO) return ERROR_INSTALL_FAILURE;
+  if (answer != IDYES) {
     ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
     return ERROR_INSTALL_USEREXIT;
   }

@@ -58,12 +58,16 @@ bool RegisteredEnginePath(WString& path) {
   return path.Append(folder) && path.Append(L"\\msi.dll");
 }
 
-SetupResult BindInstallerEngine() {
-  MsiApi& msi = App().m_msi;
+HMODULE LoadInstallerEngine() {
   WString registered;
   // The registered engine (from a full path only), else the system's.
-  if (RegisteredEnginePath(registered)) msi.module = LoadLibraryW(registered.c_str());
-  if (!msi.module) msi.module = LoadSystemLibrary(L"msi.dll");
+  HMODULE engine = RegisteredEnginePath(registered) ? LoadLibraryW(registered.c_str()) : nullptr;
+  return engine ? engine : LoadSystemLibrary(L"msi.dll");
+}
+
+SetupResult BindInstallerEngine() {
+  MsiApi& msi = App().m_msi;
+  msi.module = LoadInstallerEngine();
   if (!msi.module) {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
     return ERROR_INSTALL_FAILURE;

@@ -14,6 +14,10 @@
 // its entries into the application's MsiApi; 0, or 1603 after message 29.
 SetupResult BindInstallerEngine();
 
+// Loads the engine the setup works with: the registered one when it loads,
+// else the system's. Null when neither does.
+HMODULE LoadInstallerEngine();
+
 // Reads "InstallerLocation" from the open Installer key. True with the stored
 // folder (possibly empty); false, with `folder` empty, for a missing value or
 // one that is not a well-formed string.

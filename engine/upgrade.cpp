@@ -15,16 +15,13 @@ EngineVersionReader g_readEngineVersion = GetFileVersionMS;
 
 bool IsEngineUpgradeNeeded() {
   WString engine;
-  // A registered engine is judged alone: when its file cannot be read the
-  // engine is upgraded, even if another msi.dll could be loaded.
-  if (!RegisteredEnginePath(engine)) {
-    // The engine the platform would load for the bare name.
-    HMODULE module = LoadSystemLibrary(L"msi.dll");
-    if (module) {
-      wchar_t* buffer = engine.Buffer(520);
-      if (buffer && GetModuleFileNameW(module, buffer, 520) != 0) engine.SetLengthFromBuffer();
-      FreeLibrary(module);
-    }
+  // The engine that will be bound is the one judged: loaded the same way,
+  // and read from the file it was loaded from.
+  HMODULE module = LoadInstallerEngine();
+  if (module) {
+    wchar_t* buffer = engine.Buffer(520);
+    if (buffer && GetModuleFileNameW(module, buffer, 520) != 0) engine.SetLengthFromBuffer();
+    FreeLibrary(module);
   }
   if (engine.empty()) return true;
   DWORD versionMS = 0;

@@ -94,19 +94,22 @@ SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const 
                            WString& packagePath, UniqueHandle& held) {
   packagePath.Clear();
   if (!packagePath.Append(app.m_exeDir) || !packagePath.Append(packageFile)) return TellOutOfMemory();
-  // A copy beside the setup is used when it is current and its signature is
-  // trusted; it is held from before the check until the engine is done with
-  // it, so that nobody can swap it in between.
+  // A copy beside the setup is used when its signature is trusted and it is
+  // current; it is held from before the check until the engine is done with
+  // it, so that nobody can swap it in between. The check comes first: the
+  // engine's database reader never sees a file that anyone may have left in
+  // a Downloads folder.
   bool refused = false;
   LocalCopy local = HoldLocalCopy(packagePath.c_str(), held);
   if (local == LocalCopyRefused) return kResultNotTrusted;
   if (local == LocalCopyHeld) {
-    if (!product.productVersion || IsLocalPackageCurrent(app.m_msi, packagePath.c_str(), product.productVersion)) {
-      SignatureCheck verdict = SignatureNotTrusted;
-      SetupResult checked = CheckHeldPackage(app, packageFile, packagePath.c_str(), held.get(), &verdict);
-      if (checked != 0 || verdict == SignatureTrusted) return checked;
-      refused = true;
-    }
+    SignatureCheck verdict = SignatureNotTrusted;
+    SetupResult checked = CheckHeldPackage(app, packageFile, packagePath.c_str(), held.get(), &verdict);
+    if (checked != 0) return checked;
+    refused = verdict != SignatureTrusted;
+    if (!refused &&
+        (!product.productVersion || IsLocalPackageCurrent(app.m_msi, packagePath.c_str(), product.productVersion)))
+      return 0;
     held.Reset();
   }
   if (!product.downloadUrl) {

@@ -10,7 +10,11 @@
 SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
   if (product.askFirst) {
     WString question = FormatMessageText(MSG_ASK_INSTALL, {product.productName});
-    if (ShowMessageText(question.c_str(), MB_YESNO | MB_ICONQUESTION) != IDYES) return 0;
+    int answer = ShowMessageText(question.c_str(), MB_YESNO | MB_ICONQUESTION);
+    // A question that could not be shown was not answered (Yes and No are
+    // the only answers): nothing is installed, and that is no success.
+    if (answer != IDYES && answer != IDNO) return ERROR_INSTALL_FAILURE;
+    if (answer != IDYES) return 0;
   }
 
   const LanguageEntry* languages = product.languages;
@@ -18,7 +22,9 @@ SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
   const LanguageEntry* chosen = languages;
   if (languages[1].langId != 0) {
     // Cancelling the choice is the user's answer, not a failure to tell.
-    chosen = ChooseLanguage(languages, app.m_langId);
+    bool shown = true;
+    chosen = ChooseLanguage(languages, app.m_langId, &shown);
+    if (!shown) return ERROR_INSTALL_FAILURE;
     if (!chosen) return ERROR_INSTALL_USEREXIT;
   }
   // A later product's choice starts from this one.
@@ -35,6 +41,11 @@ SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
   wchar_t* adminTarget = nullptr;
   if (app.m_commandMode == ModeAdminInstall && !ParseAdminTarget(app.m_lpCmdLine, &adminTarget)) {
     ShowMessage(MSG_USAGE, MB_OK | MB_ICONINFORMATION);
+    return ERROR_INSTALL_FAILURE;
+  }
+  // The engine takes no longer path: it would overflow inside it.
+  if (adminTarget && wcslen(adminTarget) >= MAX_PATH) {
+    ShowError(MSG_INVALID_PATH, {adminTarget});
     return ERROR_INSTALL_FAILURE;
   }
   bool updateMode = false;

@@ -64,12 +64,14 @@ bool CJezikDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* r
   }
 }
 
-const LanguageEntry* ChooseLanguage(const LanguageEntry* languages, uint16_t preselectLangId) {
+const LanguageEntry* ChooseLanguage(const LanguageEntry* languages, uint16_t preselectLangId, bool* shown) {
   CJezikDlg dialog;
   dialog.m_languages = languages;
   dialog.m_selected = languages;
   dialog.m_preselectLangId = preselectLangId;
   // Owned by the main window, the progress window, which stays disabled
   // until the choice is made.
-  return dialog.DoModal() == IDOK ? dialog.m_selected : nullptr;
+  INT_PTR answer = dialog.DoModal();
+  if (shown) *shown = answer != -1;
+  return answer == IDOK ? dialog.m_selected : nullptr;
 }

@@ -32,5 +32,7 @@ protected:
 // 0), starting on the entry of `preselectLangId` when there is one, in a
 // modal dialog owned by the main window. Gives the chosen entry, or null
 // when the user cancels. Without a choice by the user the first entry of
-// the array is the one given.
-const LanguageEntry* ChooseLanguage(const LanguageEntry* languages, uint16_t preselectLangId);
+// the array is the one given. `*shown` (when given) is false when the dialog
+// could not be created at all, which is no answer of the user's.
+const LanguageEntry* ChooseLanguage(const LanguageEntry* languages, uint16_t preselectLangId,
+                                    bool* shown = nullptr);

@@ -46,6 +46,9 @@ public:
     SetWindowLongPtrW(m_window, GWLP_USERDATA, (LONG_PTR)&dialog);
     m_dialog.SendMessage(kWatchDownload, (WPARAM)m_window);
   }
+  // Whether the window exists: without it neither Cancel nor the no-data
+  // limit could stop a transfer that has stalled.
+  bool ready() const { return m_window != nullptr; }
   DownloadWake(const DownloadWake&) = delete;
   DownloadWake& operator=(const DownloadWake&) = delete;
   ~DownloadWake() {
@@ -176,7 +179,9 @@ HRESULT CNapredekDlg::Download(const wchar_t* url, wchar_t* buffer, DWORD capaci
   if (downloadToCache) {
     {
       DownloadWake wake(*this);
-      result = downloadToCache(nullptr, url, buffer, capacity, 0, static_cast<IBindStatusCallback*>(this));
+      result = wake.ready()
+                   ? downloadToCache(nullptr, url, buffer, capacity, 0, static_cast<IBindStatusCallback*>(this))
+                   : E_OUTOFMEMORY;
     }
     if (m_binding) m_binding->Release();
     m_binding = nullptr;

@@ -22,8 +22,9 @@
 // package's check and its installation.
 //
 // RefuseDialogWindows, put in place for every thread before the setup
-// starts, makes the creation of its progress window fail, as it can where
-// the system is out of resources: nothing else here can make it fail.
+// starts, makes the creation of its windows of one class fail (the progress
+// window, the language dialog, a question, the download's wake window), as
+// it can where the system is out of resources: nothing else here can.
 #include "install_cancel_hook.h"
 
 namespace {
@@ -32,10 +33,11 @@ bool IsProgressWindow(HWND window) {
   return window && GetDlgItem(window, 103) && GetDlgItem(window, 105) && GetDlgItem(window, IDCANCEL);
 }
 
-bool IsDialogClass(const wchar_t* name) {
+bool IsClass(const wchar_t* name, const wchar_t* wanted) {
   const WORD kDialogAtom = 0x8002;  // WC_DIALOG, "#32770"
-  return IS_INTRESOURCE(name) ? LOWORD(reinterpret_cast<ULONG_PTR>(name)) == kDialogAtom
-                              : lstrcmpiW(name, L"#32770") == 0;
+  if (IS_INTRESOURCE(name))
+    return LOWORD(reinterpret_cast<ULONG_PTR>(name)) == kDialogAtom && lstrcmpiW(wanted, L"#32770") == 0;
+  return lstrcmpiW(name, wanted) == 0;
 }
 
 bool IsRefusedProgram() {
@@ -50,11 +52,12 @@ bool IsRefusedProgram() {
 extern "C" __declspec(dllexport) LRESULT CALLBACK RefuseDialogWindows(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_CREATEWND) {
     const CBT_CREATEWNDW* create = reinterpret_cast<const CBT_CREATEWNDW*>(lParam);
-    if (IsDialogClass(create->lpcs->lpszClass) && IsRefusedProgram()) {
+    if (IsRefusedProgram()) {
       HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kCancelHookSharedName);
       CancelHookShared* shared =
           mapping ? static_cast<CancelHookShared*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
-      bool refuse = shared && shared->refuseDialogs;
+      bool refuse = shared && shared->refusedClass[0] && IsClass(create->lpcs->lpszClass, shared->refusedClass) &&
+                    InterlockedIncrement(&shared->matched) > shared->letThrough;
       if (refuse) InterlockedIncrement(&shared->refused);
       if (shared) UnmapViewOfFile(shared);
       if (mapping) CloseHandle(mapping);

@@ -24,10 +24,13 @@ struct CancelHookShared {
   LONG pauseAtHide;
   LONG paused;
   LONG resumed;
-  // With refuseDialogs set, RefuseDialogWindows (a hook for every thread)
-  // refuses each dialog window that a program named kRefusedProgram tries to
-  // create, and counts it in refused.
-  LONG refuseDialogs;
+  // With refusedClass set, RefuseDialogWindows (a hook for every thread)
+  // refuses each window of that class ("#32770": dialogs and message boxes)
+  // that a program named kRefusedProgram tries to create, after letting the
+  // first letThrough of them be. matched counts them, refused the refusals.
+  wchar_t refusedClass[64];
+  LONG letThrough;
+  LONG matched;
   LONG refused;
 };
 

@@ -140,13 +140,15 @@ public:
     hook_ = SetWindowsHookExW(WH_CALLWNDPROC, procedure, library_, threadId);
     return hook_ != nullptr;
   }
-  // Refuses the dialog windows of every Pelorin.exe from now on.
-  bool RefuseDialogs() {
-    if (!shared_ || !library_) return false;
+  // Refuses the windows of `windowClass` of every Pelorin.exe from now on,
+  // after the first `letThrough`.
+  bool RefuseWindows(const std::wstring& windowClass, int letThrough) {
+    if (!shared_ || !library_ || windowClass.size() >= ARRAYSIZE(shared_->refusedClass)) return false;
     HOOKPROC procedure = reinterpret_cast<HOOKPROC>(
         reinterpret_cast<void*>(GetProcAddress(library_, "RefuseDialogWindows")));
     if (!procedure) return false;
-    shared_->refuseDialogs = 1;
+    lstrcpyW(shared_->refusedClass, windowClass.c_str());
+    shared_->letThrough = letThrough;
     refuseHook_ = SetWindowsHookExW(WH_CBT, procedure, library_, 0);
     return refuseHook_ != nullptr;
   }
@@ -331,8 +333,8 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
   RunResult run;
   std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence));
   if (script.whileHeldForTheEngine) hook->PauseAtHide();
-  if (script.refuseDialogs && !hook->RefuseDialogs()) {
-    ADD_FAILURE() << "the hook that refuses dialog windows could not be put in place";
+  if (!script.refuseWindows.empty() && !hook->RefuseWindows(script.refuseWindows, script.refuseAfter)) {
+    ADD_FAILURE() << "the hook that refuses windows could not be put in place";
     return run;
   }
   Process setup = Process::Start(exe, arguments);
@@ -429,7 +431,7 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
   run.cancelText = hook->text();
   run.statusRecorded = hook->installed();
   run.statusTexts = hook->texts();
-  run.dialogsRefused = hook->refused();
+  run.windowsRefused = hook->refused();
   return run;
 }
 

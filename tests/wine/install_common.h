@@ -104,9 +104,11 @@ struct RunScript {
   // Called once while the setup is held where its progress window is hidden
   // for the engine: after the package's check, before its installation.
   std::function<void()> whileHeldForTheEngine;
-  // Refuse every dialog window the setup tries to create (Pelorin.exe only),
-  // as a system out of resources would.
-  bool refuseDialogs = false;
+  // Refuse every window of this class ("#32770": dialogs and message boxes)
+  // the setup tries to create (Pelorin.exe only) after the first
+  // `refuseAfter`, as a system out of resources would.
+  std::wstring refuseWindows;
+  int refuseAfter = 0;
 };
 
 struct ShownBox {
@@ -146,7 +148,7 @@ struct RunResult {
   // Whether whileHeldForTheEngine was called.
   bool heldForTheEngine = false;
   // How many dialog windows were refused (refuseDialogs).
-  int dialogsRefused = 0;
+  int windowsRefused = 0;
 };
 
 // Starts `exe` (with `arguments`), answers its dialogs by `script` until it

@@ -63,6 +63,33 @@ TEST_F(PathTest, PackageWhosePathIsLongerThanMaxPathIsNotUsed) {
   // (With a download address it downloads the package: see long_folder.sh.)
 }
 
+// The folder of an administrative installation: one the engine takes gets
+// the image; one of MAX_PATH characters is refused before anything is
+// downloaded, and never reaches the engine.
+TEST_F(PathTest, AdministrativeFolderLongerThanTheEngineTakesIsRefused) {
+  std::wstring setup = PlaceIn(folder_.path(), L"tamaris");
+  RunScript script;
+  script.language = L"English";
+  std::wstring image = folder_.path() + L"\\image";
+  ASSERT_TRUE(CreateDirectoryW(image.c_str(), nullptr));
+  RunResult run = RunSetup(setup, script, L"/a " + Quote(image));
+  ASSERT_TRUE(run.finished);
+  // Wine's engine makes no administrative image (1626), but it was asked.
+  bool imageMade = run.exitCode == 0 && FileExists(image + L"\\" + kPackage);
+  bool engineAnswered = run.boxes.size() == 1 && run.boxes[0].content.text.find(L"Windows Installer returned") !=
+                                                     std::wstring::npos;
+  EXPECT_TRUE(imageMade || engineAnswered) << Describe(run);
+
+  std::wstring deep = folder_.path() + L"\\";
+  deep += std::wstring(MAX_PATH - deep.size(), L'd');
+  run = RunSetup(setup, script, L"/a " + Quote(deep));
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ((DWORD)ERROR_INSTALL_FAILURE, run.exitCode);
+  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+  EXPECT_EQ(Printable(L"The path '" + deep + L"' is invalid."), Printable(run.boxes[0].content.text));
+  EXPECT_TRUE(server::Log().empty());
+}
+
 // ------------------------------------------------------------------ names
 
 TEST_F(PathTest, FoldersNamedInOtherScriptsHoldAWorkingSetup) {

@@ -60,7 +60,9 @@ BOOL WINAPI FakeIsWow64Process2(HANDLE, USHORT* processMachine, USHORT* nativeMa
 IsWow64Process2Fn FindFakeIsWow64Process2(HMODULE) { return FakeIsWow64Process2; }
 
 DWORD g_engineVersionMS = 0x00010014;  // 1.20
-DWORD ReadOldEngineVersion(const wchar_t*, DWORD* versionMS) {
+std::wstring g_engineJudged;  // the file whose version was read last
+DWORD ReadOldEngineVersion(const wchar_t* path, DWORD* versionMS) {
+  g_engineJudged = path ? path : L"";
   *versionMS = g_engineVersionMS;
   return 0;
 }
@@ -324,7 +326,7 @@ private:
   wchar_t saved_[1024] = L"";
 };
 
-TEST_F(EngineUpgrade, RegisteredEngineIsJudgedAloneEvenWhenAnotherWouldLoad) {
+TEST_F(EngineUpgrade, EngineJudgedIsTheOneThatWouldBeBound) {
   g_readEngineVersion = GetFileVersionMS;
   RegisteredEngineFolder registered;
   wchar_t system[MAX_PATH];
@@ -332,10 +334,19 @@ TEST_F(EngineUpgrade, RegisteredEngineIsJudgedAloneEvenWhenAnotherWouldLoad) {
 
   ASSERT_TRUE(registered.Set(system));
   EXPECT_FALSE(IsEngineUpgradeNeeded()) << "the system's msi.dll 4.5, registered, taken as too old";
-  // Registered where there is no engine: upgraded, although the system's
-  // msi.dll 4.5 could be loaded by its name.
+  // Registered where there is no engine: the binding loads the system's
+  // msi.dll 4.5 instead, so no upgrade is asked for.
   ASSERT_TRUE(registered.Set(workFolder_.path()));
+  EXPECT_FALSE(IsEngineUpgradeNeeded()) << "a registered folder without an engine asked for an upgrade";
+  // The file judged is the system's engine, which would be bound; were it
+  // too old, it would be upgraded.
+  g_engineVersionMS = 0x00010014;
+  g_readEngineVersion = ReadOldEngineVersion;
+  g_engineJudged.clear();
   EXPECT_TRUE(IsEngineUpgradeNeeded());
+  std::wstring systemEngine = std::wstring(system) + L"\\msi.dll";
+  EXPECT_EQ(0, lstrcmpiW(systemEngine.c_str(), g_engineJudged.c_str())) << Printable(g_engineJudged);
+  g_readEngineVersion = GetFileVersionMS;
   // (An old msi.dll planted there cannot be played: Wine reads the version
   // of any file named msi.dll from its own built-in one.)
   // A location that is not a full path is ignored, as the binding ignores

@@ -20,9 +20,9 @@
 #   unsigned/            the same 4.12 packages, not signed
 #   tampered/            the signed 4.12 packages with their signature damaged
 #   older/               Tamaris.x64.{Sl,En}.msi with ProductVersion 4.11 and
-#                        product codes of their own
+#                        product codes of their own, signed
 #   longversion/         Tamaris.x64.{Sl,En}.msi whose ProductVersion has 16
-#                        characters, product codes of their own
+#                        characters, product codes of their own, signed
 #   products.txt         folder/file<TAB>ProductCode<TAB>ProductVersion<TAB>install
 #                        folder of each package, for scripts
 # Each package installs one file, tamaris.txt, into a folder of its own under
@@ -159,5 +159,11 @@ package "$out/older/Tamaris.x64.Sl.msi" x64 Sl 4.11 041100000001
 package "$out/older/Tamaris.x64.En.msi" x64 En 4.11 041100000002
 package "$out/longversion/Tamaris.x64.Sl.msi" x64 Sl 4.12.00000.00001 041216000001
 package "$out/longversion/Tamaris.x64.En.msi" x64 En 4.12.00000.00001 041216000002
+# Signed like the current ones: the setup checks a package beside it before
+# it reads its version.
+for f in "$out"/older/*.msi "$out"/longversion/*.msi; do
+  sign "$f" "$f.signed"
+  mv "$f.signed" "$f"
+done
 
 rm -rf "$work"
