@@ -82,7 +82,7 @@ TEST_F(CancelTest, DuringTheDownload) {
   // About 12 s for the package: 256 bytes every 0.25 s.
   ASSERT_TRUE(server::Set("root=signed&mode=slow&chunk=256&delay=0.25"));
   bool pressed = false;
-  int positionAtPress = 0;
+  int positionAtPress = 0, rangeAtPress = 0;
   RunScript script;
   script.language = L"English";
   script.whileRunning = [&](HWND progress) {
@@ -92,11 +92,12 @@ TEST_F(CancelTest, DuringTheDownload) {
     int position = (int)SendMessageW(GetDlgItem(progress, 104), PBM_GETPOS, 0, 0);
     if (position <= 0) return;
     positionAtPress = position;
+    rangeAtPress = (int)SendMessageW(GetDlgItem(progress, 104), PBM_GETRANGE, FALSE, 0);
     pressed = ClickButton(progress, IDCANCEL);
   };
   RunResult run = RunSetup(setup_, script);
   EXPECT_TRUE(pressed) << "the download was never seen under way";
-  EXPECT_GT(positionAtPress, 0);
+  EXPECT_LT(positionAtPress, rangeAtPress) << "the press came after the whole package had arrived";
   ExpectCancelled(run);
   ASSERT_FALSE(run.boxes.empty());
   EXPECT_EQ(Text18(kPackage), run.boxes[0].detail);

@@ -216,16 +216,22 @@ TEST_F(ServerTest, EndlessBodyWithoutLengthAnswersCancel) {
 // What the platform does with a body longer than announced depends on how
 // it comes: what is there at once it reads on past the announced size, and
 // the setup refuses the download; in pieces it stops at the announced size
-// and keeps that much, which the signature check refuses.
+// and keeps that much, which the signature check refuses. A whole body sent
+// at once usually arrives in one read, but not always (it depends on the
+// timing of the loopback connection): either refusal is clean.
 TEST_F(ServerTest, BodyLongerThanAnnouncedAllAtOnceIsAFailedDownload) {
   ASSERT_TRUE(server::Set("root=signed&announce=" + std::to_string(packageBytes_.size() / 2)));
   RunResult run = Run();
   ASSERT_TRUE(run.finished);
-  EXPECT_EQ(2u, run.exitCode);
-  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(run.boxes[0].content.text));
-  EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
-  ExpectNothingInstalled();
+  if (run.exitCode == 4) {
+    ExpectRefusedBySignatureCheck(run, packageBytes_.substr(0, packageBytes_.size() / 2));
+  } else {
+    EXPECT_EQ(2u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+    EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(run.boxes[0].content.text));
+    EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
+    ExpectNothingInstalled();
+  }
   std::vector<ServedRequest> requests = Requests(1);
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ(packageBytes_.size(), requests[0].bytes);
@@ -256,7 +262,7 @@ TEST_F(ServerTest, SizeAboveFourGiBKeepsTheBarInProportion) {
   // it reports): the bar moved, but by no more than a few hundredths.
   ASSERT_GE(seen.size(), 2u) << "the bar did not move";
   for (const Bar& bar : seen) {
-    EXPECT_GT(bar.high, 0);
+    EXPECT_EQ(seen[0].high, bar.high) << "the bar's range changed while the announced size did not";
     EXPECT_LE(bar.position, bar.high / 25) << bar.position << " of " << bar.high;
   }
   for (size_t i = 1; i < seen.size(); ++i) EXPECT_GE(seen[i].position, seen[i - 1].position);

@@ -320,7 +320,9 @@ TEST(SingleInstance, OfTwentyStartedAtOnceExactlyOneGoesOn) {
     }
     ASSERT_LT(goesOn, setups.size());
     Process& one = setups[goesOn];
-    HWND dialog = WaitForDialog(one.id(), kStartMs, one.handle());
+    // The language dialog, told by its list (1000) from the progress window.
+    HWND dialog = WaitForWindow(one.id(), L"#32770", kStartMs, [](HWND w) { return GetDlgItem(w, 1000) != nullptr; },
+                                one.handle());
     ASSERT_TRUE(dialog) << "the setup that went on shows no language dialog";
 
     if (round == 1) {
