@@ -72,9 +72,10 @@ struct RestartRequest {
   DWORD reason;
 };
 std::vector<RestartRequest> g_restarts;
+BOOL g_restartGranted = TRUE;  // what the system answers the request
 BOOL WINAPI RecordRestart(UINT flags, DWORD reason) {
   g_restarts.push_back({flags, reason});
-  return TRUE;
+  return g_restartGranted;
 }
 
 // ------------------------------------------------------------ texts
@@ -151,6 +152,7 @@ protected:
     savedExitWindows_ = g_exitWindowsEx;
     g_exitWindowsEx = RecordRestart;
     g_restarts.clear();
+    g_restartGranted = TRUE;
 
     // A folder of the maker's server that no earlier download asked for,
     // so that no download cache can answer in the server's place.
@@ -535,6 +537,20 @@ TEST_F(EngineUpgrade, RestartNeededAndNoAtTheEndDoesNotRestart) {
   EXPECT_TRUE(g_restarts.empty());
 }
 
+// Yes, but the system refuses the restart (the privilege was not granted,
+// say): the restart is still needed, and a script must learn that.
+TEST_F(EngineUpgrade, RestartThatTheSystemRefusesEndsWith3010) {
+  PlaceBesideSetup(L"engine-2_0.exe");
+  EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
+  g_restartGranted = FALSE;
+
+  SetupOutcome outcome = RunSetupWorker({IDYES, IDYES});
+
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  EXPECT_EQ(1u, g_restarts.size()) << "the restart was not asked for";
+  ExpectWentOn(outcome, ERROR_SUCCESS_REBOOT_REQUIRED);
+}
+
 TEST_F(EngineUpgrade, PlatformThatIsNotNtRestartsToo) {
   App().m_notNt = TRUE;
   PlaceBesideSetup(L"engine-2_0.exe", L"InstMSIA.exe");
@@ -656,7 +672,10 @@ TEST_F(EngineUpgrade, DownloadThatIsNotTrustedIsNeverRun) {
 
 TEST_F(EngineUpgrade, SignatureCheckThatCannotStartCountsAsNotTrusted) {
   Serve(L"engine-signed.exe");
-  SetAppPaths(setupFolder_.File(L"gone.exe"));
+  // The setup's own file is there and held, but it is no program: the
+  // second instance that would check the download cannot start.
+  SetAppPaths(setupFolder_.Write(L"not a program.exe", "text, not a program"));
+  ASSERT_TRUE(App().m_exeHold) << "not held: the check would stop before it starts the program";
 
   SetupOutcome outcome = RunSetupWorker({IDYES});
 
