@@ -153,6 +153,21 @@ TEST_F(ServerTest, CancelDuringAStalledTransferEndsTheSetupAtOnce) {
   EXPECT_EQ("aborted", requests[0].end) << "the setup did not let go of the connection";
 }
 
+// The connection is taken, but no answer comes: not even the headers.
+TEST_F(ServerTest, CancelWhileTheServerHasNotAnsweredEndsTheSetupAtOnce) {
+  ASSERT_TRUE(server::Set("root=signed&hold=6"));
+  DWORD waitingSince = 0;
+  RunResult run = Run([&](HWND) {
+    if (!waitingSince) waitingSince = GetTickCount();
+    return GetTickCount() - waitingSince >= 1500;
+  });
+  ExpectCancelledInTime(run);
+  EXPECT_LT(pressedAt_ - waitingSince, 6000u) << "the answer may have begun before the press";
+  // The server answers after its wait, into a connection that is gone; its
+  // record is awaited, so that it does not land in the next test's log.
+  EXPECT_EQ(1u, Requests(1).size());
+}
+
 TEST_F(ServerTest, TransferWithoutDataForTheLimitIsAFailedDownload) {
   setup_ = CopySetup(L"no_data_limit");
   ASSERT_TRUE(server::Set("root=signed&mode=stall&cut=" + std::to_string(packageBytes_.size() / 2)));
