@@ -685,6 +685,47 @@ TEST_F(EngineUpgrade, SignatureCheckThatCannotStartCountsAsNotTrusted) {
   EXPECT_TRUE(Runs().empty());
 }
 
+// The setup's own file, which checks the redistributable, is not held, or
+// its path is too long to start it by: no check could run, so nothing is
+// fetched or run, and the user is not told that a good file is untrusted.
+TEST_F(EngineUpgrade, SetupThatCannotStartItsOwnCheckDoesNotUpgrade) {
+  Serve(L"engine-signed.exe");
+  EngineExitsWith(0);
+  std::wstring deep = workFolder_.path() + L"\\";
+  deep += std::wstring(MAX_PATH - 1 - deep.size(), L'd');
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr)) << GetLastError();
+  const std::wstring signedSetup = Material(L"setup-signed.exe");
+  struct {
+    std::wstring setup;
+    bool held;
+    bool usable;
+  } cases[] = {
+      {setupFolder_.File(L"gone.exe"), false, false},
+      {deep + L"\\Pelorin.exe", true, false},
+      // The control, last: the same download, checked by a setup that can
+      // start its check, is run.
+      {setupFolder_.Copy(signedSetup, L"Signed setup.exe"), true, true},
+  };
+  ASSERT_TRUE(CopyFileW(signedSetup.c_str(), cases[1].setup.c_str(), FALSE)) << GetLastError();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(Printable(c.setup));
+    App().m_exeHold.Reset();
+    SetAppPaths(c.setup);
+    ASSERT_EQ(c.held, (bool)App().m_exeHold);
+    SetupOutcome outcome = RunSetupWorker({IDYES});
+    if (c.usable) {
+      ExpectWentOn(outcome);
+      EXPECT_EQ(1u, Runs().size()) << Texts(outcome);
+      continue;
+    }
+    ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+    ExpectBox(outcome, 1, Text(MSG_ENGINE_UPGRADE_FAILED), MB_ICONERROR, kOk);
+    ExpectStopped(outcome, ERROR_INSTALL_FAILURE);
+    EXPECT_TRUE(Runs().empty());
+    EXPECT_EQ(0, server_.requests());
+  }
+}
+
 TEST_F(EngineUpgrade, SystemThatCannotCheckSignaturesIsToldSo) {
   // A stand-in second instance that answers as a system without Authenticode
   // does, and records how it was asked.
