@@ -38,9 +38,6 @@ SetupResult CheckRedistributable(const wchar_t* fileName, const wchar_t* path) {
   CNapredekDlg& progress = App().m_progressDlg;
   progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {fileName}).c_str());
   if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  // The checker is the setup's own file, held since the start; without that
-  // hold it might not be the program that was started.
-  if (!App().m_exeHold) return (SetupResult)TRUST_E_SUBJECT_NOT_TRUSTED;
   // From here on Cancel no longer stops the upgrade.
   return RunSignatureCheck(App().m_exePath.c_str(), path);
 }
@@ -107,6 +104,14 @@ SetupResult UpgradeInstallerEngine() {
     return ERROR_INSTALL_PLATFORM_UNSUPPORTED;
   }
 
+  // The checker is the setup's own file, held since the start (without that
+  // hold it might not be the program that was started), and started by its
+  // path, which CreateProcess takes only below MAX_PATH. Without either no
+  // redistributable can be checked, so none is fetched.
+  if (!app.m_exeHold || app.m_exePath.length() >= MAX_PATH) {
+    ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
+    return ERROR_INSTALL_FAILURE;
+  }
   WString upgradePath;
   if (!upgradePath.Append(app.m_exeDir) || !upgradePath.Append(fileName)) {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);

@@ -349,7 +349,12 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
   DWORD start = GetTickCount();
   while (setup.Running()) {
     if (GetTickCount() - start > timeoutMs) {
-      ADD_FAILURE() << "the setup did not end within " << timeoutMs / 1000 << " s; it showed: " << Describe(run);
+      // Where it stands: whether its window still answers, and what it says.
+      DWORD_PTR ignored = 0;
+      bool answers = progress && SendMessageTimeoutW(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
+      ADD_FAILURE() << "the setup did not end within " << timeoutMs / 1000 << " s; it showed: " << Describe(run)
+                    << "; its window " << (answers ? "answers" : "does not answer") << ", detail: "
+                    << Printable(progress ? ControlText(progress, 105) : L"");
       setup.Kill();
       return run;
     }

@@ -1,6 +1,7 @@
-// A package beside the setup: used when it carries the configured version
-// and its signature is trusted (checked without download); replaced by a
-// download when it carries another version or a version too long to read;
+// A package beside the setup: used when its signature is trusted and it
+// carries the configured version (checked first: the engine does not read a
+// file that nobody vouched for); replaced by a download when it carries
+// another version or a version too long to read;
 // and, where the setup has no download address, reported with its local
 // path. Packages that are not trusted: install_hostile_test.
 #include <gtest/gtest.h>
@@ -35,7 +36,11 @@ TEST_F(LocalPackageTest, PackageOfAnotherVersionIsReplacedByDownload) {
   std::vector<ServedRequest> requests = server::Log();
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ(Printable(kPackage), requests[0].package);
-  EXPECT_TRUE(run.StatusShown(105, Text19(kPackage)));
+  // Checked before its version was read, then set aside for the download,
+  // which is checked in turn.
+  std::vector<std::pair<int, std::wstring>> expected = {
+      {103, Text16(L"Tamaris")}, {105, Text19(kPackage)}, {105, Text18(kPackage)}, {105, Text19(kPackage)}};
+  EXPECT_EQ(expected, run.statusTexts);
   EXPECT_NE(INSTALLSTATE_DEFAULT, ProductState(Sample(L"older", kPackage).productCode));
 }
 
