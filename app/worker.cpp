@@ -59,13 +59,19 @@ UINT SetupWorker(LPVOID) {
 }
 
 int CPelorinApp::ExitInstance() {
-  if (m_workerThread) {
+  // A download that Cancel could not stop holds the worker inside the
+  // platform: the user has been told, and the run ends as cancelled without
+  // waiting for it.
+  const bool abandoned = m_progressDlg.DownloadAbandoned();
+  if (abandoned) {
+    m_result = ERROR_INSTALL_USEREXIT;
+  } else if (m_workerThread) {
     WaitForSingleObject(m_workerThread->m_hThread, INFINITE);
     delete m_workerThread;
     m_workerThread = nullptr;
   }
   if (m_progressDlg.IsWindow()) m_progressDlg.DestroyWindow();
-  if (m_msi.module) FreeLibrary(m_msi.module);
+  if (m_msi.module && !abandoned) FreeLibrary(m_msi.module);
 
   // Asked after the progress window is gone, so the question has no owner.
   if (m_restartPending) {
@@ -79,6 +85,9 @@ int CPelorinApp::ExitInstance() {
     // keeps its own code.
     if (m_result == 0) m_result = restarting ? ERROR_SUCCESS_REBOOT_INITIATED : ERROR_SUCCESS_REBOOT_REQUIRED;
   }
+  // The process ends here: unloading the platform's libraries under the
+  // worker that they still hold could stop the end of the run itself.
+  if (abandoned) TerminateProcess(GetCurrentProcess(), m_result);
   CWinApp::ExitInstance();
   m_exePath = WString();
   m_exeDir = WString();

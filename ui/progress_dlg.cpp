@@ -112,6 +112,10 @@ void CNapredekDlg::OnCancel() {
 // a posted message wakes a wait that looks for posted ones only.
 void CNapredekDlg::WakeDownload() {
   if (!m_wakeWindow) return;
+  if (m_cancelled && !m_stopAsked) {
+    m_stopAsked = true;
+    m_stopAskedAt = GetTickCount();
+  }
   SendNotifyMessageW(m_wakeWindow, kStopDownload, 0, 0);
   PostMessageW(m_wakeWindow, WM_NULL, 0, 0);
 }
@@ -121,6 +125,17 @@ LRESULT CALLBACK CNapredekDlg::WakeWindowProc(HWND window, UINT message, WPARAM 
   auto dialog = reinterpret_cast<CNapredekDlg*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (dialog && dialog->m_binding) dialog->m_binding->Abort();
   return 0;
+}
+
+// A platform that reads on through a long body after Abort holds the worker
+// inside the download for as long as the server sends. The user asked to
+// stop: they are told now, and the run ends as cancelled without the
+// worker (the end of the run does not wait for it).
+void CNapredekDlg::AbandonDownload() {
+  if (InterlockedCompareExchange(&m_downloadState, kDownloadAbandoned, kDownloadRunning) != kDownloadRunning) return;
+  KillTimer(m_hWnd, kDownloadTimer);
+  ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+  PostQuitMessage(0);
 }
 
 bool CNapredekDlg::TellIfCancelled() {
@@ -133,6 +148,7 @@ bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* resul
   switch (message) {
     case kWatchDownload:
       m_wakeWindow = (HWND)wParam;
+      m_stopAsked = false;
       if (m_wakeWindow) {
         SetTimer(m_hWnd, kDownloadTimer, kDownloadTimerMs, nullptr);
       } else {
@@ -145,6 +161,7 @@ bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* resul
       // Again on every tick until the download ends: a wake that came
       // before the binding existed found nothing to stop.
       if (m_cancelled || m_stalled) WakeDownload();
+      if (m_stopAsked && GetTickCount() - m_stopAskedAt >= kCancelGraceMs) AbandonDownload();
       return true;
     case WM_DESTROY:
       // The window draws its icons no more; the dialog's own handling of
@@ -178,10 +195,15 @@ HRESULT CNapredekDlg::Download(const wchar_t* url, wchar_t* buffer, DWORD capaci
   m_stalled = 0;
   if (downloadToCache) {
     {
+      m_downloadState = kDownloadRunning;
       DownloadWake wake(*this);
       result = wake.ready()
                    ? downloadToCache(nullptr, url, buffer, capacity, 0, static_cast<IBindStatusCallback*>(this))
                    : E_OUTOFMEMORY;
+      // Too late: the window has told the cancel and ends the run, which
+      // must see nothing more of this thread.
+      if (InterlockedCompareExchange(&m_downloadState, kDownloadReturned, kDownloadRunning) == kDownloadAbandoned)
+        Sleep(INFINITE);
     }
     if (m_binding) m_binding->Release();
     m_binding = nullptr;

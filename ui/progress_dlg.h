@@ -13,6 +13,11 @@
 const DWORD kDownloadNoDataLimitMs = 60 * 1000;
 // The limit in force; tests shorten it.
 extern DWORD g_downloadNoDataLimitMs;
+// Once Cancel has asked the platform's download to stop, how long the window
+// waits for it to return before it ends the setup itself: some platforms
+// read on through the rest of an announced body before they let go of the
+// connection, as long as data comes, and the user must not wait for that.
+const DWORD kCancelGraceMs = 750;
 
 class CNapredekDlg : public CDialog, public IBindStatusCallback, public IHttpNegotiate {
 public:
@@ -55,6 +60,17 @@ public:
   // While a download runs: the worker's window that the user-interface
   // thread wakes to stop it. Only the user-interface thread touches it.
   HWND m_wakeWindow = nullptr;
+  // When the window first asked the current download to stop after Cancel
+  // (GetTickCount), and whether it has. Only the user-interface thread
+  // touches them.
+  DWORD m_stopAskedAt = 0;
+  bool m_stopAsked = false;
+  // The current download: running, returned to the worker, or given up by
+  // the window after Cancel. Whoever moves it on from running decides what
+  // the user is told: the worker, or the window when the platform holds
+  // the worker past kCancelGraceMs.
+  enum : LONG { kDownloadRunning, kDownloadReturned, kDownloadAbandoned };
+  volatile LONG m_downloadState = kDownloadReturned;
 
   // What the worker does with the window. Each is a synchronous call into
   // the user-interface thread, which serves it from its message loop.
@@ -64,6 +80,9 @@ public:
   // True, after telling the user with message 24, when Cancel was pressed:
   // the worker's checkpoints.
   bool TellIfCancelled();
+  // Whether the window gave up a download that Cancel could not stop: the
+  // user has been told, and the worker is held by the platform for good.
+  bool DownloadAbandoned() const { return m_downloadState == kDownloadAbandoned; }
 
   // Downloads `url` into the platform's download cache, reporting to this
   // window, and gives the cached file's path in `buffer` (`capacity`
@@ -106,6 +125,9 @@ private:
   class DownloadWake;
   // Asks the worker to stop the current download, on its own thread.
   void WakeDownload();
+  // Tells the cancel and ends the run without the worker, unless the
+  // download has returned to it.
+  void AbandonDownload();
   // The worker's side: stops the binding it owns.
   static LRESULT CALLBACK WakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 };
