@@ -82,6 +82,16 @@ protected:
     return RunSetup(setup_, script, L"", 60000);
   }
 
+  // A `ready` for Run: Cancel `ms` after the download was first seen under
+  // way, at downloadSeenAt_.
+  std::function<bool(HWND)> After(DWORD ms) {
+    downloadSeenAt_ = 0;
+    return [this, ms](HWND) {
+      if (!downloadSeenAt_) downloadSeenAt_ = GetTickCount();
+      return GetTickCount() - downloadSeenAt_ >= ms;
+    };
+  }
+
   // Message 24 alone, within the time of the press, 1602, nothing checked,
   // nothing installed.
   void ExpectCancelledInTime(const RunResult& run) {
@@ -128,6 +138,7 @@ protected:
   std::wstring setup_;
   std::string packageBytes_;
   DWORD pressedAt_ = 0;
+  DWORD downloadSeenAt_ = 0;
 };
 
 // ------------------------------------------------------------------ stalls
@@ -156,13 +167,9 @@ TEST_F(ServerTest, CancelDuringAStalledTransferEndsTheSetupAtOnce) {
 // The connection is taken, but no answer comes: not even the headers.
 TEST_F(ServerTest, CancelWhileTheServerHasNotAnsweredEndsTheSetupAtOnce) {
   ASSERT_TRUE(server::Set("root=signed&hold=6"));
-  DWORD waitingSince = 0;
-  RunResult run = Run([&](HWND) {
-    if (!waitingSince) waitingSince = GetTickCount();
-    return GetTickCount() - waitingSince >= 1500;
-  });
+  RunResult run = Run(After(1500));
   ExpectCancelledInTime(run);
-  EXPECT_LT(pressedAt_ - waitingSince, 6000u) << "the answer may have begun before the press";
+  EXPECT_LT(pressedAt_ - downloadSeenAt_, 6000u) << "the answer may have begun before the press";
   // The server answers after its wait, into a connection that is gone; its
   // record is awaited, so that it does not land in the next test's log.
   EXPECT_EQ(1u, Requests(1).size());
@@ -216,11 +223,7 @@ TEST_F(ServerTest, EndlessBodyWithoutLengthAnswersCancel) {
   // 640 KB a second, the package first, then zeros without end.
   ASSERT_TRUE(server::Set("root=signed&mode=endless&chunk=65536&delay=0.1"));
   const DWORD pastThePackageMs = (DWORD)(packageBytes_.size() / 65536 + 1) * 100 + 1500;
-  DWORD since = 0;
-  RunResult run = Run([&](HWND) {
-    if (!since) since = GetTickCount();
-    return GetTickCount() - since >= pastThePackageMs;
-  });
+  RunResult run = Run(After(pastThePackageMs));
   ExpectCancelledInTime(run);
   std::vector<ServedRequest> requests = Requests(1);
   ASSERT_EQ(1u, requests.size());
@@ -288,11 +291,7 @@ TEST_F(ServerTest, SizeAboveFourGiBKeepsTheBarInProportion) {
 // 4 GiB, sent as fast as the setup takes it. Cancel does not wait for that.
 TEST_F(ServerTest, CancelWhileThePlatformReadsOnThroughALongBodyEndsTheSetupAtOnce) {
   ASSERT_TRUE(server::Set("root=signed&mode=endless&announce=4295098368&chunk=1048576&delay=0"));
-  DWORD since = 0;
-  RunResult run = Run([&](HWND) {
-    if (!since) since = GetTickCount();
-    return GetTickCount() - since >= 500;
-  });
+  RunResult run = Run(After(500));
   ExpectCancelledInTime(run);
 }
 
