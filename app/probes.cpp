@@ -5,8 +5,7 @@
 
 #include "afx/handles.h"
 #include "afx/system_library.h"
-
-ProbeSeams g_probeSeams = {GetVersionExW, GetTokenInformation, RegQueryValueExW, CreateMutexW};
+#include "app/seams.h"
 
 namespace {
 
@@ -22,14 +21,14 @@ BOOL TokenHasGroup(PSID sid) {
   void* buffer = malloc(size);
   if (!buffer) return FALSE;
   DWORD needed = 0;
-  BOOL read = g_probeSeams.getTokenInformation(token.get(), TokenGroups, buffer, size, &needed);
+  BOOL read = g_seams.getTokenInformation(token.get(), TokenGroups, buffer, size, &needed);
   if (!read && needed > size) {
     void* larger = malloc(needed);
     if (larger) {
       free(buffer);
       buffer = larger;
       size = needed;
-      read = g_probeSeams.getTokenInformation(token.get(), TokenGroups, buffer, size, &needed);
+      read = g_seams.getTokenInformation(token.get(), TokenGroups, buffer, size, &needed);
     }
   }
   BOOL found = FALSE;
@@ -47,7 +46,7 @@ void QueryOsVersion(BOOL* notNt, int32_t* osMajor) {
   OSVERSIONINFOW info;
   memset(&info, 0, sizeof(info));
   info.dwOSVersionInfoSize = sizeof(info);
-  g_probeSeams.getVersionEx(&info);
+  g_seams.getVersionEx(&info);
   *notNt = info.dwPlatformId != VER_PLATFORM_WIN32_NT;
   *osMajor = (int32_t)info.dwMajorVersion;
 }
@@ -77,7 +76,7 @@ BOOL TerminalServicesPresent(BOOL notNt) {
   RegistryKey key;
   if (!key.OpenForReading(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\ProductOptions")) return FALSE;
   DWORD type = 0, size = 0;
-  if (g_probeSeams.regQueryValueEx(key.get(), L"ProductSuite", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+  if (g_seams.regQueryValueEx(key.get(), L"ProductSuite", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
       size == 0 || type != REG_MULTI_SZ)
     return FALSE;
   // One extra NUL after the data, so that a value stored without its final
@@ -86,7 +85,7 @@ BOOL TerminalServicesPresent(BOOL notNt) {
   wchar_t* suites = static_cast<wchar_t*>(calloc(count, sizeof(wchar_t)));
   if (!suites) return FALSE;
   BOOL found = FALSE;
-  if (g_probeSeams.regQueryValueEx(key.get(), L"ProductSuite", nullptr, &type, reinterpret_cast<BYTE*>(suites),
+  if (g_seams.regQueryValueEx(key.get(), L"ProductSuite", nullptr, &type, reinterpret_cast<BYTE*>(suites),
                                    &size) == ERROR_SUCCESS) {
     const wchar_t* end = suites + size / sizeof(wchar_t);
     static const wchar_t kTerminalServer[] = L"Terminal Server";
@@ -102,7 +101,7 @@ BOOL SetupAlreadyRunning(BOOL notNt, int32_t osMajor) {
   // older NT systems know it only with Terminal Services.
   bool global = (!notNt && osMajor >= kNewerSystems) || TerminalServicesPresent(notNt);
   // Never closed: the mutex lives as long as this setup does.
-  HANDLE mutex = g_probeSeams.createMutex(nullptr, FALSE, global ? SETUP_MUTEX_GLOBAL : SETUP_MUTEX_LOCAL);
+  HANDLE mutex = g_seams.createMutex(nullptr, FALSE, global ? SETUP_MUTEX_GLOBAL : SETUP_MUTEX_LOCAL);
   return mutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS;
 }
 

@@ -27,12 +27,3 @@ void EnableShutdownPrivilege();
 #define SETUP_MUTEX_GLOBAL L"Global\\_MSISETUP_{2956EBA1-9B5A-4679-8618-357136DA66CA}"
 #define SETUP_MUTEX_LOCAL L"_MSISETUP_{2956EBA1-9B5A-4679-8618-357136DA66CA}"
 
-// What the probes read of the platform; tests replace them to play other
-// systems (an older NT, a non-NT platform), and restore them.
-struct ProbeSeams {
-  decltype(&GetVersionExW) getVersionEx;
-  decltype(&GetTokenInformation) getTokenInformation;
-  decltype(&RegQueryValueExW) regQueryValueEx;
-  decltype(&CreateMutexW) createMutex;
-};
-extern ProbeSeams g_probeSeams;

@@ -5,13 +5,12 @@
 #include "app/app.h"
 #include "app/config.h"
 #include "app/probes.h"
+#include "app/seams.h"
 #include "engine/binding.h"
 #include "engine/upgrade.h"
 #include "install/product.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
-
-decltype(&ExitWindowsEx) g_exitWindowsEx = ExitWindowsEx;
 
 SetupResult EnsureInstallerEngine() {
   if (!IsEngineUpgradeNeeded()) return 0;
@@ -78,7 +77,7 @@ int CPelorinApp::ExitInstance() {
     bool restarting = false;
     if (ShowMessage(MSG_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
       if (!m_notNt) EnableShutdownPrivilege();
-      restarting = g_exitWindowsEx(EWX_REBOOT, 0) != FALSE;
+      restarting = g_seams.exitWindowsEx(EWX_REBOOT, 0) != FALSE;
     }
     // A deployment tool must learn that the upgraded engine waits for a
     // restart: one still needed (3010), or one begun (1641). A failure

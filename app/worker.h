@@ -12,7 +12,3 @@ UINT SetupWorker(LPVOID unused);
 // Upgrades the Windows Installer engine first when it is missing or too old,
 // with the user's consent; 0 to go on.
 SetupResult EnsureInstallerEngine();
-
-// Requests the restart of the computer; replaced by tests so that no test
-// ever restarts the machine it runs on.
-extern decltype(&ExitWindowsEx) g_exitWindowsEx;

@@ -10,11 +10,13 @@ set(PELORIN_WINDOWS_SOURCES
     afx/system_library.cpp
     app/app.cpp
     app/worker.cpp
+    app/seams.cpp
     app/probes.cpp
     engine/binding.cpp
     engine/child_process.cpp
     engine/upgrade.cpp
     install/action.cpp
+    install/download.cpp
     install/package.cpp
     install/processor.cpp
     install/product.cpp

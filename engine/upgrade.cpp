@@ -3,15 +3,16 @@
 #include "afx/system_library.h"
 #include "app/app.h"
 #include "app/config.h"
+#include "app/seams.h"
 #include "engine/binding.h"
 #include "engine/child_process.h"
 #include "engine/version.h"
+#include "install/fetch.h"
+#include "install/package.h"
 #include "install/processor.h"
 #include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
-
-EngineVersionReader g_readEngineVersion = GetFileVersionMS;
 
 bool IsEngineUpgradeNeeded() {
   WString engine;
@@ -25,69 +26,56 @@ bool IsEngineUpgradeNeeded() {
   }
   if (engine.empty()) return true;
   DWORD versionMS = 0;
-  if (g_readEngineVersion(engine.c_str(), &versionMS) != 0) return true;
+  if (g_seams.readEngineVersion(engine.c_str(), &versionMS) != 0) return true;
   return VersionNumber(versionMS) < (uint32_t)g_engineUpgrade.minimumVersion;
 }
 
 namespace {
 
-// Has a second instance of the setup check the redistributable at `path`,
-// which the caller holds open, telling the user what is checked. 0 when it
-// is trusted; 1602 when Cancel came first; otherwise the verdict.
-SetupResult CheckRedistributable(const wchar_t* fileName, const wchar_t* path) {
-  CNapredekDlg& progress = App().m_progressDlg;
-  progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {fileName}).c_str());
-  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  // From here on Cancel no longer stops the upgrade.
-  return RunSignatureCheck(App().m_exePath.c_str(), path);
-}
+// The redistributable's steps: checked by a second instance of the setup
+// ("/v", whose exit code is the verdict), told in the words of an engine
+// upgrade.
+class RedistributableSteps : public HeldFileSteps {
+public:
+  RedistributableSteps(const wchar_t* fileName, WString& path, UniqueHandle& held)
+      : HeldFileSteps(App().m_progressDlg, path, held), m_file(fileName) {}
 
-// Fetches the redistributable `fileName` from the maker's server into the
-// download cache and has its signature checked. 0 with `upgradePath` set
-// to the cached file, or the result to end with, the user having been told.
-SetupResult DownloadRedistributable(const wchar_t* fileName, WString& upgradePath, UniqueHandle& held) {
-  CNapredekDlg& progress = App().m_progressDlg;
-  WString url;
-  if (!url.Append(g_engineUpgrade.baseUrl) || !url.Append(fileName)) {
-    ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
-    return ERROR_OUTOFMEMORY;
+  bool LocalIsCurrent() override { return true; }
+  bool CanDownload() override { return true; }
+  Verdict Check() override {
+    SetupResult verdict = RunSignatureCheck(App().m_exePath.c_str(), m_path.c_str());
+    if (verdict == 0) return Verdict::kTrusted;
+    if (verdict == (SetupResult)TRUST_E_PROVIDER_UNKNOWN) return Verdict::kUnsupported;
+    // Not trusted, and also a check that could not run: never run an
+    // unchecked file.
+    return Verdict::kNotTrusted;
   }
-  progress.SetDetail(LoadMessageText(MSG_DOWNLOADING_ENGINE).c_str());
-  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-
-  wchar_t downloaded[520];
-  HRESULT status = progress.Download(url.c_str(), downloaded, 520);
-  upgradePath.Clear();
-  if (SUCCEEDED(status)) {
-    downloaded[519] = L'\0';
-    if (!upgradePath.Append(downloaded)) {
-      ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
-      return ERROR_OUTOFMEMORY;
+  void ShowStatus(FetchStatus status) override {
+    if (status == FetchStatus::kDownloading)
+      m_progress.SetDetail(LoadMessageText(MSG_DOWNLOADING_ENGINE).c_str());
+    else
+      m_progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {m_file}).c_str());
+  }
+  void Tell(FetchMessage message) override {
+    switch (message) {
+      case FetchMessage::kLocalNotFound:
+      case FetchMessage::kDownloadFailed: ShowError(MSG_ENGINE_NOT_FOUND, {m_url.c_str()}); break;
+      case FetchMessage::kLocalNotTrusted:
+      case FetchMessage::kNotTrusted: ShowError(MSG_NOT_TRUSTED, {m_path.c_str()}); break;
+      case FetchMessage::kNoSignatures: ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR); break;
     }
   }
-  // Before the failure: a transfer that Cancel aborted is a cancel.
-  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  if (FAILED(status) || upgradePath.length() >= MAX_PATH) {
-    ShowError(MSG_ENGINE_NOT_FOUND, {url.c_str()});
-    return ERROR_FILE_NOT_FOUND;
+
+protected:
+  bool BuildUrl() override {
+    if (m_url.Append(g_engineUpgrade.baseUrl) && m_url.Append(m_file)) return true;
+    ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
+    return false;
   }
 
-  // A second instance of the setup checks it ("/v"); its exit code is the
-  // verdict. A file that cannot be held is not trusted.
-  held.Reset(OpenHeldFile(upgradePath.c_str()));
-  SetupResult verdict = held ? CheckRedistributable(fileName, upgradePath.c_str())
-                             : (SetupResult)TRUST_E_SUBJECT_NOT_TRUSTED;
-  if (verdict == 0 || verdict == ERROR_INSTALL_USEREXIT) return verdict;
-  held.Reset();
-  if (verdict == (SetupResult)TRUST_E_PROVIDER_UNKNOWN) {
-    ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR);
-    return ERROR_CALL_NOT_IMPLEMENTED;
-  }
-  // Not trusted, and also a check that could not run: never run an
-  // unchecked download.
-  ShowError(MSG_NOT_TRUSTED, {upgradePath.c_str()});
-  return kResultNotTrusted;
-}
+private:
+  const wchar_t* m_file;
+};
 
 }  // namespace
 
@@ -118,28 +106,20 @@ SetupResult UpgradeInstallerEngine() {
     return ERROR_OUTOFMEMORY;
   }
   // Held from before its check until its process has ended, so that nobody
-  // can swap it in between. A copy beside the setup is checked as a download
-  // is; one that is not trusted is replaced by the download.
+  // can swap it in between.
   UniqueHandle held;
-  bool trusted = false;
-  LocalCopy local = HoldLocalCopy(upgradePath.c_str(), held);
-  if (local == LocalCopyRefused) return kResultNotTrusted;
-  if (local == LocalCopyHeld) {
-    SetupResult verdict = CheckRedistributable(fileName, upgradePath.c_str());
-    if (verdict == ERROR_INSTALL_USEREXIT) return verdict;
-    trusted = verdict == 0;
-    if (!trusted) held.Reset();
-  }
-  if (!trusted) {
-    SetupResult downloaded = DownloadRedistributable(fileName, upgradePath, held);
-    if (downloaded != 0) return downloaded;
-  }
+  RedistributableSteps steps(fileName, upgradePath, held);
+  SetupResult fetched = FetchTrusted(steps);
+  if (fetched != 0) return fetched;
   DWORD versionMS = 0;
   if (GetFileVersionMS(upgradePath.c_str(), &versionMS) != 0 || !PassesEngineGate(VersionNumber(versionMS))) {
     ShowError(MSG_ENGINE_INVALID, {upgradePath.c_str()});
     return ERROR_INVALID_PARAMETER;
   }
 
+  // The last moment at which a Cancel stops the upgrade: once started, the
+  // redistributable runs to its end.
+  if (app.m_progressDlg.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
   SetupResult result = RunEngineUpgrade(upgradePath.c_str());
   switch (result) {
     case 0:

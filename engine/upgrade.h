@@ -14,10 +14,3 @@ bool IsEngineUpgradeNeeded();
 // other result ends the setup, the user having been told where there is
 // something to tell. Runs on the worker thread.
 SetupResult UpgradeInstallerEngine();
-
-// Reads the version of the engine file for IsEngineUpgradeNeeded: the most
-// significant 32 bits of its file version, with the status of
-// GetFileVersionMS. Tests replace it to play an engine older than any Wine
-// carries, and restore it.
-typedef DWORD (*EngineVersionReader)(const wchar_t* path, DWORD* versionMS);
-extern EngineVersionReader g_readEngineVersion;

@@ -42,8 +42,10 @@ SetupResult CheckOperation(const wchar_t* operation, bool isPatch, bool* updateM
 
 SetupResult RunInstallerAction(CPelorinApp& app, const ProductEntry& product, const wchar_t* packagePath,
                                bool isPatch, bool updateMode, const wchar_t* adminTarget) {
-  // From here on the engine's own user interface is what the user sees.
-  app.m_progressDlg.Hide();
+  // A Cancel pressed while the package was checked counts until this moment;
+  // from here on the engine's own user interface is what the user sees, and
+  // the engine's own Cancel.
+  if (!app.m_progressDlg.HandOverToEngine()) return ERROR_INSTALL_USEREXIT;
   const MsiApi& msi = app.m_msi;
   msi.MsiSetInternalUI((INSTALLUILEVEL)product.uiLevel, nullptr);
 

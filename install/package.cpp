@@ -1,14 +1,12 @@
 #include "install/package.h"
 
+#include "install/fetch.h"
 #include "install/processor.h"
 #include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
 namespace {
-
-// The download cache hands back a path of at most 519 characters.
-const DWORD kCachePathCapacity = 520;
 
 // The field that fits the platform, out of the non-NT, x86, x64, ARM64 four.
 const wchar_t* FieldForPlatform(BOOL notNt, const wchar_t* const fields[4]) {
@@ -74,74 +72,68 @@ bool IsLocalPackageCurrent(const MsiApi& msi, const wchar_t* path, const wchar_t
 
 namespace {
 
-// Checks the signature of the package held open at `path`, telling the user
-// what is checked. 0 with `verdict` set, or 1602 or 120 after the message
-// that tells why no verdict came.
-SetupResult CheckHeldPackage(CPelorinApp& app, const wchar_t* packageFile, const wchar_t* path, HANDLE held,
-                             SignatureCheck* verdict) {
-  CNapredekDlg& progress = app.m_progressDlg;
-  progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {packageFile}).c_str());
-  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  *verdict = VerifyFileSignature(app.m_exePath.c_str(), path, progress.m_hWnd, held);
-  if (*verdict != SignatureUnsupported) return 0;
-  ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR);
-  return ERROR_CALL_NOT_IMPLEMENTED;
-}
+// A package's steps: checked in the setup's own process, told in the words
+// of a package.
+class PackageSteps : public HeldFileSteps {
+public:
+  PackageSteps(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile, WString& path,
+               UniqueHandle& held)
+      : HeldFileSteps(app.m_progressDlg, path, held), m_app(app), m_product(product), m_file(packageFile) {}
+
+  bool LocalIsCurrent() override {
+    return !m_product.productVersion || IsLocalPackageCurrent(m_app.m_msi, m_path.c_str(), m_product.productVersion);
+  }
+  bool CanDownload() override { return m_product.downloadUrl != nullptr; }
+  Verdict Check() override {
+    switch (VerifyFileSignature(m_app.m_exePath.c_str(), m_path.c_str(), m_progress.m_hWnd, m_held.get())) {
+      case SignatureTrusted: return Verdict::kTrusted;
+      case SignatureUnsupported: return Verdict::kUnsupported;
+      default: return Verdict::kNotTrusted;
+    }
+  }
+  void ShowStatus(FetchStatus status) override {
+    UINT id = status == FetchStatus::kDownloading ? MSG_DOWNLOADING_PACKAGE : MSG_VERIFYING_SIGNATURE;
+    m_progress.SetDetail(FormatMessageText(id, {m_file}).c_str());
+  }
+  void Tell(FetchMessage message) override {
+    switch (message) {
+      case FetchMessage::kLocalNotFound: ShowError(MSG_PACKAGE_NOT_FOUND, {m_path.c_str()}); break;
+      case FetchMessage::kDownloadFailed: ShowError(MSG_PACKAGE_NOT_FOUND, {m_url.c_str()}); break;
+      case FetchMessage::kLocalNotTrusted:
+      case FetchMessage::kNotTrusted: ShowError(MSG_NOT_TRUSTED, {m_path.c_str()}); break;
+      case FetchMessage::kNoSignatures: ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR); break;
+    }
+  }
+
+protected:
+  bool BuildUrl() override {
+    if (m_url.Append(m_product.downloadUrl) && m_url.Append(m_file)) return true;
+    TellOutOfMemory();
+    return false;
+  }
+
+private:
+  CPelorinApp& m_app;
+  const ProductEntry& m_product;
+  const wchar_t* m_file;
+};
 
 }  // namespace
+
+LocalCopyState HeldFileSteps::HoldLocalCopy() { return ::HoldLocalCopy(m_path.c_str(), m_held); }
+
+Downloaded HeldFileSteps::DownloadAndHold() {
+  m_url.Clear();
+  if (!BuildUrl()) return Downloaded::kOutOfMemory;
+  if (FAILED(m_progress.Download(m_url.c_str(), m_path))) return Downloaded::kFailed;
+  m_held.Reset(OpenHeldFile(m_path.c_str()));
+  return m_held ? Downloaded::kHeld : Downloaded::kNotHeld;
+}
 
 SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile,
                            WString& packagePath, UniqueHandle& held) {
   packagePath.Clear();
   if (!packagePath.Append(app.m_exeDir) || !packagePath.Append(packageFile)) return TellOutOfMemory();
-  // A copy beside the setup is used when its signature is trusted and it is
-  // current; it is held from before the check until the engine is done with
-  // it, so that nobody can swap it in between. The check comes first: the
-  // engine's database reader never sees a file that anyone may have left in
-  // a Downloads folder.
-  bool refused = false;
-  LocalCopy local = HoldLocalCopy(packagePath.c_str(), held);
-  if (local == LocalCopyRefused) return kResultNotTrusted;
-  if (local == LocalCopyHeld) {
-    SignatureCheck verdict = SignatureNotTrusted;
-    SetupResult checked = CheckHeldPackage(app, packageFile, packagePath.c_str(), held.get(), &verdict);
-    if (checked != 0) return checked;
-    refused = verdict != SignatureTrusted;
-    if (!refused &&
-        (!product.productVersion || IsLocalPackageCurrent(app.m_msi, packagePath.c_str(), product.productVersion)))
-      return 0;
-    held.Reset();
-  }
-  if (!product.downloadUrl) {
-    ShowError(refused ? MSG_NOT_TRUSTED : MSG_PACKAGE_NOT_FOUND, {packagePath.c_str()});
-    return refused ? kResultNotTrusted : ERROR_FILE_NOT_FOUND;
-  }
-
-  WString url;
-  if (!url.Append(product.downloadUrl) || !url.Append(packageFile)) return TellOutOfMemory();
-  CNapredekDlg& progress = app.m_progressDlg;
-  progress.SetDetail(FormatMessageText(MSG_DOWNLOADING_PACKAGE, {packageFile}).c_str());
-  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  wchar_t cached[kCachePathCapacity] = {};
-  HRESULT downloaded = progress.Download(url.c_str(), cached, kCachePathCapacity);
-  cached[kCachePathCapacity - 1] = L'\0';
-  packagePath.Clear();
-  if (SUCCEEDED(downloaded) && !packagePath.Append(cached)) return TellOutOfMemory();
-  // A cancelled download fails too: it is told as the cancellation it is.
-  if (progress.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
-  if (FAILED(downloaded) || packagePath.empty() || packagePath.length() >= MAX_PATH) {
-    ShowError(MSG_PACKAGE_NOT_FOUND, {url.c_str()});
-    return ERROR_FILE_NOT_FOUND;
-  }
-
-  held.Reset(OpenHeldFile(packagePath.c_str()));
-  SignatureCheck verdict = SignatureNotTrusted;
-  if (held) {
-    SetupResult checked = CheckHeldPackage(app, packageFile, packagePath.c_str(), held.get(), &verdict);
-    if (checked != 0) return checked;
-  }
-  if (verdict == SignatureTrusted) return 0;
-  held.Reset();
-  ShowError(MSG_NOT_TRUSTED, {packagePath.c_str()});
-  return kResultNotTrusted;
+  PackageSteps steps(app, product, packageFile, packagePath, held);
+  return FetchTrusted(steps);
 }

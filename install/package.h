@@ -7,6 +7,7 @@
 #include "afx/wstring.h"
 #include "app/app.h"
 #include "app/config.h"
+#include "install/fetch.h"
 
 struct PackageChoice {
   const wchar_t* file;  // bare file name
@@ -32,3 +33,28 @@ bool IsLocalPackageCurrent(const MsiApi& msi, const wchar_t* path, const wchar_t
 // when it is shorter than `capacity` characters.
 bool ReadPackageProperty(const MsiApi& msi, const wchar_t* path, const wchar_t* query, DWORD capacity,
                          WString& value);
+
+// What the fetch of a package and of the engine redistributable share: the
+// file at `path` (first beside the setup, then the download) held into
+// `held`, the download from `url` through the progress window, and the
+// user's Cancel seen there.
+class HeldFileSteps : public FetchSteps {
+public:
+  HeldFileSteps(CNapredekDlg& progress, WString& path, UniqueHandle& held)
+      : m_progress(progress), m_path(path), m_held(held) {}
+  LocalCopyState HoldLocalCopy() override;
+  Downloaded DownloadAndHold() override;
+  void Release() override { m_held.Reset(); }
+  bool Cancelled() override { return m_progress.TellIfCancelled(); }
+
+protected:
+  ~HeldFileSteps() = default;
+  // The URL to download from, built into m_url; false when memory ran out
+  // (the user told).
+  virtual bool BuildUrl() = 0;
+
+  CNapredekDlg& m_progress;
+  WString& m_path;
+  UniqueHandle& m_held;
+  WString m_url;
+};

@@ -1,19 +1,18 @@
 #include "install/processor.h"
 
 #include "afx/system_library.h"
-
-namespace {
+#include "app/seams.h"
 
 IsWow64Process2Fn FindIsWow64Process2(HMODULE kernel) {
   return reinterpret_cast<IsWow64Process2Fn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process2")));
 }
 
+namespace {
+
 // Asked only from the worker thread: a plain value needs no lock.
 ProcessorKind g_nativeMachine = 0;
 
 }  // namespace
-
-ProcessorSeams g_processorSeams = {FindIsWow64Process2, IsWow64Process};
 
 void ForgetNativeMachine() { g_nativeMachine = 0; }
 
@@ -21,7 +20,7 @@ ProcessorKind GetNativeMachine() {
   if (g_nativeMachine) return g_nativeMachine;
   HMODULE kernel = GetModuleHandleA("kernel32.dll");
   if (!kernel) return 0;
-  IsWow64Process2Fn isWow64Process2 = g_processorSeams.findIsWow64Process2(kernel);
+  IsWow64Process2Fn isWow64Process2 = g_seams.findIsWow64Process2(kernel);
   if (isWow64Process2) {
     USHORT processMachine = 0, nativeMachine = 0;
     if (!isWow64Process2(GetCurrentProcess(), &processMachine, &nativeMachine)) return 0;
@@ -30,6 +29,6 @@ ProcessorKind GetNativeMachine() {
   // Older systems know only whether the process runs under WOW64, which they
   // offer on x64 alone: ARM64 is never guessed here.
   BOOL underWow64 = FALSE;
-  if (!g_processorSeams.isWow64Process(GetCurrentProcess(), &underWow64)) return 0;
+  if (!g_seams.isWow64Process(GetCurrentProcess(), &underWow64)) return 0;
   return g_nativeMachine = underWow64 ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
 }

@@ -15,14 +15,7 @@ typedef uint16_t ProcessorKind;
 // detection is tried again by the next call.
 ProcessorKind GetNativeMachine();
 
-typedef BOOL(WINAPI* IsWow64Process2Fn)(HANDLE process, USHORT* processMachine, USHORT* nativeMachine);
+#include "app/seams.h"
 
-// What the detection asks of the platform. Tests replace them to play systems
-// that Wine is not (an x86 or ARM64 machine, a system without IsWow64Process2),
-// restore them, and forget the remembered answer.
-struct ProcessorSeams {
-  IsWow64Process2Fn (*findIsWow64Process2)(HMODULE kernel);
-  decltype(&IsWow64Process) isWow64Process;
-};
-extern ProcessorSeams g_processorSeams;
-void ForgetNativeMachine();
+// Finds IsWow64Process2 in kernel32 (null on systems before Windows 10 1511).
+IsWow64Process2Fn FindIsWow64Process2(HMODULE kernel);

@@ -8,6 +8,10 @@
 #include "ui/resource.h"
 
 SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
+  // An earlier product handed the window's place to the engine: this one's
+  // steps (its question, its language, its download) are shown again, with
+  // a Cancel that counts.
+  app.m_progressDlg.ShowForWork();
   if (product.askFirst) {
     WString question = FormatMessageText(MSG_ASK_INSTALL, {product.productName});
     int answer = ShowMessageText(question.c_str(), MB_YESNO | MB_ICONQUESTION);

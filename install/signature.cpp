@@ -4,12 +4,13 @@
 #include <stddef.h>
 
 #include "afx/system_library.h"
+#include "app/seams.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
-namespace {
-
 decltype(&WinVerifyTrust) FindWinVerifyTrust(HMODULE wintrust) { return MODULE_PROC(wintrust, WinVerifyTrust); }
+
+namespace {
 
 // The request as every system since the first with Authenticode knows it:
 // later systems added members at the end, which are left out (48 bytes in a
@@ -88,17 +89,16 @@ HANDLE OpenHeldFile(const wchar_t* path) {
   return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-LocalCopy HoldLocalCopy(const wchar_t* path, UniqueHandle& held) {
+LocalCopyState HoldLocalCopy(const wchar_t* path, UniqueHandle& held) {
   held.Reset();
-  if (lstrlenW(path) >= MAX_PATH || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return LocalCopyAbsent;
+  if (lstrlenW(path) >= MAX_PATH || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
+    return LocalCopyState::kAbsent;
   held.Reset(OpenHeldFile(path));
-  if (held) return LocalCopyHeld;
+  if (held) return LocalCopyState::kHeld;
   // What would be checked need not be what would be used.
   ShowError(MSG_NOT_TRUSTED, {path});
-  return LocalCopyRefused;
+  return LocalCopyState::kRefused;
 }
-
-TrustSeams g_trustSeams = {FindWinVerifyTrust};
 
 SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer,
                           HANDLE fileHandle) {
@@ -106,7 +106,7 @@ SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSig
   if (signer) *signer = nullptr;
 
   SystemLibrary wintrust(L"wintrust.dll");
-  auto verify = wintrust ? g_trustSeams.findWinVerifyTrust(wintrust.get()) : nullptr;
+  auto verify = wintrust ? g_seams.findWinVerifyTrust(wintrust.get()) : nullptr;
   if (!verify || !SYSTEM_PROC(wintrust, WTHelperProvDataFromStateData) ||
       !SYSTEM_PROC(wintrust, WTHelperGetProvSignerFromChain) || !SYSTEM_PROC(wintrust, WTHelperGetProvCertFromChain))
     return SignatureUnsupported;

@@ -9,6 +9,7 @@
 #include <wintrust.h>
 
 #include "afx/handles.h"
+#include "install/fetch.h"
 
 enum SignatureCheck {
   SignatureUnsupported = 0,  // the system cannot check signatures
@@ -40,15 +41,12 @@ extern const wchar_t* const g_trustedSigner;
 // writing.
 HANDLE OpenHeldFile(const wchar_t* path);
 
-// A file beside the setup (a package or redistributable), for its check and use.
-enum LocalCopy {
-  LocalCopyAbsent,   // not there, or its path too long for the Windows Installer
-  LocalCopyHeld,     // opened by OpenHeldFile into `held`
-  LocalCopyRefused,  // someone has it open for writing: not trusted, the user told (message 22)
-};
 // The engine takes no path of MAX_PATH characters or more (it overflows on
 // one), so such a copy counts as not there.
-LocalCopy HoldLocalCopy(const wchar_t* path, UniqueHandle& held);
+// A file beside the setup (a package or redistributable), held for its check
+// and use into `held`; refused (the user told, message 22) when someone has
+// it open for writing.
+LocalCopyState HoldLocalCopy(const wchar_t* path, UniqueHandle& held);
 
 // One check of `file` with the UI choice `ui` (WTD_UI_NONE, WTD_UI_ALL,
 // WTD_UI_NOGOOD). When wanted, `isSigned` tells whether the file carries a
@@ -59,10 +57,5 @@ LocalCopy HoldLocalCopy(const wchar_t* path, UniqueHandle& held);
 SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer,
                           HANDLE fileHandle = nullptr);
 
-// Finds WinVerifyTrust in the loaded wintrust.dll. Tests replace it, and
-// restore it, to watch the requests the checks make (the UI choice, the
-// window) or to play a system whose wintrust.dll lacks the entry.
-struct TrustSeams {
-  decltype(&WinVerifyTrust) (*findWinVerifyTrust)(HMODULE wintrust);
-};
-extern TrustSeams g_trustSeams;
+// Finds WinVerifyTrust in the loaded wintrust.dll.
+decltype(&WinVerifyTrust) FindWinVerifyTrust(HMODULE wintrust);

@@ -7,17 +7,8 @@
 #include <urlmon.h>
 
 #include "afx/afxwin.h"
-
-// A transfer that receives no byte for this long fails like any failed
-// download: a server that stops sending must not hold the setup forever.
-const DWORD kDownloadNoDataLimitMs = 60 * 1000;
-// The limit in force; tests shorten it.
-extern DWORD g_downloadNoDataLimitMs;
-// Once Cancel has asked the platform's download to stop, how long the window
-// waits for it to return before it ends the setup itself: some platforms
-// read on through the rest of an announced body before they let go of the
-// connection, as long as data comes, and the user must not wait for that.
-const DWORD kCancelGraceMs = 750;
+#include "app/cancel_state.h"
+#include "install/download.h"
 
 class CNapredekDlg : public CDialog, public IBindStatusCallback, public IHttpNegotiate {
 public:
@@ -28,68 +19,43 @@ public:
   CStatic m_detail;         // control 105, second status line (one line)
   CProgressCtrl m_progress; // control 104
   CButton m_cancelButton;   // control 2
-  // Set to 1 by the user-interface thread when Cancel is pressed; read by the
-  // worker at its checkpoints. It only ever goes from 0 to 1.
-  volatile LONG m_cancelled = 0;
+  // Whether the user's Cancel stops the run, and who tells them: the
+  // Cancel button asks, the worker's checkpoints and downloads look.
+  CancelState m_cancelled;
   HICON m_smallIcon = nullptr;    // owned, from WM_CREATE to WM_DESTROY
   HICON m_bigIcon = nullptr;      // owned, from WM_CREATE to WM_DESTROY
   HCURSOR m_waitCursor = nullptr; // the system's, shared
   ULONG m_refCount = 0;
-  // The HTTP status of the current download's last response; 0 before any.
-  DWORD m_responseStatus = 0;
-  // The largest size and count the current download reported: a transfer
-  // that ended before its announced size is a failed download.
-  ULONG m_sizeAnnounced = 0;
-  ULONG m_sizeReceived = 0;
-  // What the bar was last told for the current download: the announced size
-  // its range (kBarSteps) stands for, its width in pixels (0: not told yet),
-  // and how many of them the last position it was told filled.
+  // The download under way, from its start to its end (null between
+  // downloads): the platform's reports go to it, and the timer looks at it.
+  CDownload* m_download = nullptr;
+  // What the bar was last told: the size its range (kBarSteps) stands for
+  // and its position; -1 before the first tick of a download.
   static const int kBarSteps = 1000;
   ULONG m_barSize = 0;
-  int m_barWidth = 0;
-  int m_barPixel = -1;
-  // When the current download last received a byte (GetTickCount); written
-  // by the worker, read by the user-interface thread.
-  volatile LONG m_lastDataTick = 0;
-  // Set to 1 by the user-interface thread when the current download has
-  // received nothing for the limit; read by the worker.
-  volatile LONG m_stalled = 0;
-  // The current download's binding, from OnStartBinding to OnStopBinding.
-  // Only the worker, which owns it, touches it.
-  IBinding* m_binding = nullptr;
-  // While a download runs: the worker's window that the user-interface
-  // thread wakes to stop it. Only the user-interface thread touches it.
-  HWND m_wakeWindow = nullptr;
-  // When the window first asked the current download to stop after Cancel
-  // (GetTickCount), and whether it has. Only the user-interface thread
-  // touches them.
-  DWORD m_stopAskedAt = 0;
-  bool m_stopAsked = false;
-  // The current download: running, returned to the worker, or given up by
-  // the window after Cancel. Whoever moves it on from running decides what
-  // the user is told: the worker, or the window when the platform holds
-  // the worker past kCancelGraceMs.
-  enum : LONG { kDownloadRunning, kDownloadReturned, kDownloadAbandoned };
-  volatile LONG m_downloadState = kDownloadReturned;
+  int m_barPos = -1;
 
   // What the worker does with the window. Each is a synchronous call into
   // the user-interface thread, which serves it from its message loop.
   void SetHeadline(const wchar_t* text) { m_headline.SetWindowText(text); }
   void SetDetail(const wchar_t* text) { m_detail.SetWindowText(text); }
   void Hide() { ShowWindow(SW_HIDE); }
+  // A later product begins its own steps: the window shows again, and its
+  // Cancel counts again.
+  void ShowForWork();
   // True, after telling the user with message 24, when Cancel was pressed:
   // the worker's checkpoints.
   bool TellIfCancelled();
+  // The last checkpoint before the engine has the package: true when it may
+  // have it, and the window is then hidden; false after message 24.
+  bool HandOverToEngine();
   // Whether the window gave up a download that Cancel could not stop: the
   // user has been told, and the worker is held by the platform for good.
-  bool DownloadAbandoned() const { return m_downloadState == kDownloadAbandoned; }
+  bool DownloadAbandoned() const { return m_cancelled.phase() == CancelState::kAbandoned; }
 
   // Downloads `url` into the platform's download cache, reporting to this
-  // window, and gives the cached file's path in `buffer` (`capacity`
-  // characters). Fails when the server answers with an HTTP error or the
-  // user cancels or nothing arrives for the no-data limit; `buffer` is then
-  // empty. Cancel stops it at once, whether data flows or not.
-  HRESULT Download(const wchar_t* url, wchar_t* buffer, DWORD capacity);
+  // window, and gives the cached file's path (see CDownload::Run).
+  HRESULT Download(const wchar_t* url, WString& path);
 
   // IUnknown, shared by both interfaces. The object lives as long as the
   // application: the reference count never frees it.
@@ -122,12 +88,6 @@ protected:
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
-  class DownloadWake;
-  // Asks the worker to stop the current download, on its own thread.
-  void WakeDownload();
-  // Tells the cancel and ends the run without the worker, unless the
-  // download has returned to it.
-  void AbandonDownload();
-  // The worker's side: stops the binding it owns.
-  static LRESULT CALLBACK WakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  // Moves the bar to what the current download has received.
+  void ShowProgress();
 };

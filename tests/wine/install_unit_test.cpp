@@ -15,6 +15,7 @@
 #include "install/action.h"
 #include "install/admin_target.h"
 #include "install/package.h"
+#include "app/seams.h"
 #include "install/processor.h"
 #include "support/driver.h"
 
@@ -69,16 +70,10 @@ const LanguageEntry kEnglish = {0x0409,
 class ProcessorTest : public testing::Test {
 protected:
   void SetUp() override {
-    saved_ = g_processorSeams;
     g_played = PlayedSystem();
-    g_processorSeams.findIsWow64Process2 = FindPlayedIsWow64Process2;
-    g_processorSeams.isWow64Process = PlayedIsWow64Process;
-    ForgetNativeMachine();
+    seams_->findIsWow64Process2 = FindPlayedIsWow64Process2;
+    seams_->isWow64Process = PlayedIsWow64Process;
     App().m_pMainWnd = nullptr;
-  }
-  void TearDown() override {
-    g_processorSeams = saved_;
-    ForgetNativeMachine();
   }
 
   static PackageChoice Choose(const LanguageEntry& language, BOOL notNt = FALSE) {
@@ -106,7 +101,7 @@ protected:
     EXPECT_EQ(std::vector<int>{IDOK}, box.ButtonIds());
   }
 
-  ProcessorSeams saved_;
+  ScopedSeams seams_;
 };
 
 TEST_F(ProcessorTest, X86SystemGetsTheWin32Package) {

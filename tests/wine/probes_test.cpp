@@ -1,6 +1,6 @@
 // The system probes of app/probes.h under Wine, called directly:
 //  - Wine itself: Windows NT 5 or later, and its user is an administrator;
-//  - through the seams (g_probeSeams), the systems that Wine is not: a
+//  - through the seams (g_seams), the systems that Wine is not: a
 //    platform that is not Windows NT, Windows NT 4 with more token groups than
 //    fit 1024 bytes, and NT 4 "ProductSuite" values with and without
 //    "Terminal Server" (other letter case, other type, no final NUL);
@@ -18,6 +18,7 @@
 
 #include "afx/system_library.h"
 #include "app/probes.h"
+#include "app/seams.h"
 #include "support/driver.h"
 
 using namespace pelorin_test;
@@ -148,23 +149,21 @@ std::string Bytes(const std::wstring& text) {
 class Probes : public testing::Test {
 protected:
   void SetUp() override {
-    saved_ = g_probeSeams;
     g_played = Played();
   }
-  void TearDown() override { g_probeSeams = saved_; }
 
   // Plays Windows NT 4 whose "ProductSuite" holds `bytes` of type `type`;
   // gives the mutex name that the single-instance guard then chooses.
   std::wstring MutexNameOnNt4(DWORD type, const std::string& bytes) {
-    g_probeSeams.regQueryValueEx = FakeRegQueryValueEx;
-    g_probeSeams.createMutex = FakeCreateMutex;
+    seams_->regQueryValueEx = FakeRegQueryValueEx;
+    seams_->createMutex = FakeCreateMutex;
     g_played.valueType = type;
     g_played.valueBytes = bytes;
     EXPECT_FALSE(SetupAlreadyRunning(FALSE, 4));
     return g_played.mutexName;
   }
 
-  ProbeSeams saved_;
+  ScopedSeams seams_;
 };
 
 const std::wstring kGlobal = SETUP_MUTEX_GLOBAL;
@@ -197,7 +196,7 @@ TEST_F(Probes, NamesTheMutexesAsTheSpecificationDoes) {
 // ------------------------------------------------------------------ platform and version
 
 TEST_F(Probes, VersionQueryAsksWithTheRecordSizeAndReadsThePlatform) {
-  g_probeSeams.getVersionEx = FakeGetVersionEx;
+  seams_->getVersionEx = FakeGetVersionEx;
   g_played.platformId = VER_PLATFORM_WIN32_WINDOWS;
   g_played.majorVersion = 4;
   BOOL notNt = FALSE;
@@ -213,7 +212,7 @@ TEST_F(Probes, VersionQueryAsksWithTheRecordSizeAndReadsThePlatform) {
 }
 
 TEST_F(Probes, FailedVersionQueryGivesNotNtAndZero) {
-  g_probeSeams.getVersionEx = FakeGetVersionEx;
+  seams_->getVersionEx = FakeGetVersionEx;
   g_played.versionResult = FALSE;
   BOOL notNt = FALSE;
   int32_t major = 7;
@@ -225,14 +224,14 @@ TEST_F(Probes, FailedVersionQueryGivesNotNtAndZero) {
 // ------------------------------------------------------------------ not Windows NT
 
 TEST_F(Probes, NonNtPlatformIsAdministratorWithoutAsking) {
-  g_probeSeams.getTokenInformation = UnexpectedGetTokenInformation;
+  seams_->getTokenInformation = UnexpectedGetTokenInformation;
   EXPECT_TRUE(UserIsAdministrator(TRUE, 4));
   EXPECT_TRUE(UserIsAdministrator(TRUE, 0));
 }
 
 TEST_F(Probes, NonNtPlatformHasNoTerminalServicesAndUsesTheLocalName) {
-  g_probeSeams.regQueryValueEx = FakeRegQueryValueEx;
-  g_probeSeams.createMutex = FakeCreateMutex;
+  seams_->regQueryValueEx = FakeRegQueryValueEx;
+  seams_->createMutex = FakeCreateMutex;
   g_played.valueBytes = Bytes(std::wstring(L"Terminal Server\0\0", 17));
   EXPECT_FALSE(TerminalServicesPresent(TRUE));
   EXPECT_FALSE(SetupAlreadyRunning(TRUE, 4));
@@ -243,7 +242,7 @@ TEST_F(Probes, NonNtPlatformHasNoTerminalServicesAndUsesTheLocalName) {
 // ------------------------------------------------------------------ Windows NT 4 token groups
 
 TEST_F(Probes, Nt4GroupsBeyond1024BytesAreReadAgainWithTheSizeAskedFor) {
-  g_probeSeams.getTokenInformation = FakeGetTokenInformation;
+  seams_->getTokenInformation = FakeGetTokenInformation;
   g_played.groupCount = 120;  // about 4 KB in 64-bit, 3 KB in 32-bit
   g_played.withAdministrators = true;
   DWORD needed = (DWORD)MakeTokenGroups(120, true).size();
@@ -253,7 +252,7 @@ TEST_F(Probes, Nt4GroupsBeyond1024BytesAreReadAgainWithTheSizeAskedFor) {
 }
 
 TEST_F(Probes, Nt4GroupsWithoutAdministratorsIsNo) {
-  g_probeSeams.getTokenInformation = FakeGetTokenInformation;
+  seams_->getTokenInformation = FakeGetTokenInformation;
   g_played.groupCount = 120;
   g_played.withAdministrators = false;
   EXPECT_FALSE(UserIsAdministrator(FALSE, 4));
@@ -261,14 +260,14 @@ TEST_F(Probes, Nt4GroupsWithoutAdministratorsIsNo) {
 }
 
 TEST_F(Probes, Nt4GroupsWithin1024BytesAreReadOnce) {
-  g_probeSeams.getTokenInformation = FakeGetTokenInformation;
+  seams_->getTokenInformation = FakeGetTokenInformation;
   g_played.groupCount = 3;
   EXPECT_TRUE(UserIsAdministrator(FALSE, 3));
   EXPECT_EQ(std::vector<DWORD>{1024u}, g_played.tokenSizesSeen);
 }
 
 TEST_F(Probes, NewerSystemsAskCheckTokenMembershipNotTheGroups) {
-  g_probeSeams.getTokenInformation = UnexpectedGetTokenInformation;
+  seams_->getTokenInformation = UnexpectedGetTokenInformation;
   EXPECT_TRUE(UserIsAdministrator(FALSE, 5));
 }
 
@@ -327,13 +326,13 @@ TEST_F(Probes, ValueWithoutFinalNulIsReadUpToItsEnd) {
 TEST_F(Probes, EmptyOrUnreadableValueGivesTheLocalName) {
   EXPECT_EQ(kLocal, MutexNameOnNt4(REG_MULTI_SZ, ""));
   g_played.queryStatus = ERROR_FILE_NOT_FOUND;
-  g_probeSeams.regQueryValueEx = FakeRegQueryValueEx;
+  seams_->regQueryValueEx = FakeRegQueryValueEx;
   EXPECT_FALSE(TerminalServicesPresent(FALSE));
 }
 
 TEST_F(Probes, NewerNtUsesTheGlobalNameWithoutReadingTheRegistry) {
-  g_probeSeams.regQueryValueEx = FakeRegQueryValueEx;
-  g_probeSeams.createMutex = FakeCreateMutex;
+  seams_->regQueryValueEx = FakeRegQueryValueEx;
+  seams_->createMutex = FakeCreateMutex;
   g_played.valueBytes = Bytes(std::wstring(L"Terminal Server\0\0", 17));
   EXPECT_FALSE(SetupAlreadyRunning(FALSE, 5));
   EXPECT_EQ(kGlobal, g_played.mutexName);
@@ -345,7 +344,7 @@ TEST_F(Probes, NewerNtUsesTheGlobalNameWithoutReadingTheRegistry) {
 // ------------------------------------------------------------------ single-instance guard
 
 TEST_F(Probes, GuardAnswersFromTheMutexCreation) {
-  g_probeSeams.createMutex = FakeCreateMutex;
+  seams_->createMutex = FakeCreateMutex;
   g_played.mutexLastError = 0;
   EXPECT_FALSE(SetupAlreadyRunning(FALSE, 10));
   g_played.mutexLastError = ERROR_ALREADY_EXISTS;

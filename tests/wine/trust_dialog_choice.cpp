@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/seams.h"
 #include "install/signature.h"
 #include "support/driver.h"
 
@@ -70,8 +71,7 @@ const DWORD kRequestSize = sizeof(void*) == 4 ? 48 : 80;
 class TrustDialogChoice : public testing::Test {
 protected:
   void SetUp() override {
-    saved_ = g_trustSeams;
-    g_trustSeams.findWinVerifyTrust = FindWatchedVerify;
+    seams_->findWinVerifyTrust = FindWatchedVerify;
     g_calls.clear();
     g_answer = nullptr;
     owner_ = CreateWindowExW(0, L"STATIC", L"Pelorin test owner", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
@@ -79,7 +79,6 @@ protected:
     ASSERT_NE(nullptr, owner_);
   }
   void TearDown() override {
-    g_trustSeams = saved_;
     g_answer = nullptr;
     DestroyWindow(owner_);
   }
@@ -130,7 +129,7 @@ protected:
     }
   }
 
-  TrustSeams saved_;
+  ScopedSeams seams_;
   HWND owner_ = nullptr;
   std::wstring reference_, file_;
 };
@@ -235,7 +234,7 @@ TEST_F(TrustDialogChoice, WithoutOwnerFinalCheckHasNoWindow) {
 // ------------------------------------------------------------------ systems that cannot check
 
 TEST_F(TrustDialogChoice, WintrustWithoutWinVerifyTrustCannotCheck) {
-  g_trustSeams.findWinVerifyTrust = FindNothing;
+  seams_->findWinVerifyTrust = FindNothing;
   EXPECT_EQ(SignatureUnsupported, Check(L"signed-a.exe", L"signed-a.exe"));
   EXPECT_EQ(SignatureUnsupported, Check(L"unsigned.exe", L"unsigned.exe"));
 }
@@ -279,7 +278,7 @@ decltype(&WinVerifyTrust) FindFakeVerify(HMODULE) { return FakeVerify; }
 TEST(TrustLibraries, ReleasedOnEveryPath) {
   ASSERT_EQ(nullptr, GetModuleHandleW(L"wintrust.dll")) << "loaded before the test: the test shows nothing";
   ASSERT_EQ(nullptr, GetModuleHandleW(L"crypt32.dll")) << "loaded before the test: the test shows nothing";
-  const TrustSeams saved = g_trustSeams;
+  ScopedSeams seams;
   struct Path {
     const char* name;
     decltype(&WinVerifyTrust) (*find)(HMODULE);
@@ -293,13 +292,12 @@ TEST(TrustLibraries, ReleasedOnEveryPath) {
       {"unknown provider", FindFakeVerify, TRUST_E_PROVIDER_UNKNOWN},
   };
   for (const Path& path : paths) {
-    g_trustSeams.findWinVerifyTrust = path.find;
+    seams->findWinVerifyTrust = path.find;
     g_fakeAnswer = path.answer;
     VerifyFileSignature(Signed(L"signed-a.exe").c_str(), Signed(L"signed-b.exe").c_str(), nullptr);
     EXPECT_EQ(nullptr, GetModuleHandleW(L"wintrust.dll")) << path.name;
     EXPECT_EQ(nullptr, GetModuleHandleW(L"crypt32.dll")) << path.name;
   }
-  g_trustSeams = saved;
 }
 
 }  // namespace

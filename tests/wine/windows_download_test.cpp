@@ -58,9 +58,9 @@ protected:
   // Downloads `url` as the setup's worker does; `tick` acts as the user.
   HRESULT Fetch(const std::wstring& url, const std::function<void(DWORD)>& tick = nullptr) {
     HRESULT result = E_UNEXPECTED;
-    cached[0] = L'X';
-    cached[1] = L'\0';
-    RunAsWorker([&] { result = progress().Download(url.c_str(), cached, 520); }, tick);
+    cached.Clear();
+    cached.Append(L"X");
+    RunAsWorker([&] { result = progress().Download(url.c_str(), cached); }, tick);
     return result;
   }
 
@@ -83,16 +83,16 @@ protected:
   }
 
   LoopbackHttpServer server;
-  wchar_t cached[520];
+  WString cached;
 };
 
 }  // namespace
 
 TEST_F(Download, OfKnownSizeFillsTheBarStepByStep) {
   const std::string body = Pattern(6000);
-  server.SetReply({200, body, true, 1000, 80});
+  server.SetReply({200, body, true, 1000, 150});
   ASSERT_EQ(S_OK, Fetch(server.FreshUrl("known")));
-  EXPECT_EQ(body, FileContent(cached)) << Utf8(cached);
+  EXPECT_EQ(body, FileContent(cached.c_str())) << Utf8(cached.c_str());
 
   // The range is told before any position: empty while the size is not yet
   // known (the first reports, while connecting), then once in thousandths of
@@ -113,7 +113,7 @@ TEST_F(Download, OfKnownSizeFillsTheBarStepByStep) {
   EXPECT_GE(between, 2);
   EXPECT_EQ(1000, BarUpper(control(IDC_PROGRESS)));
   EXPECT_EQ(1000, BarPosition(control(IDC_PROGRESS)));
-  EXPECT_EQ(0, progress().m_cancelled);
+  EXPECT_EQ(CancelState::kRunning, progress().m_cancelled.phase());
 }
 
 TEST_F(Download, ManySmallReportsMoveTheBarOnlyWhereItShows) {
@@ -122,7 +122,7 @@ TEST_F(Download, ManySmallReportsMoveTheBarOnlyWhereItShows) {
   const std::string body = Pattern(200000);
   server.SetReply({200, body, true, 100, 0});
   ASSERT_EQ(S_OK, Fetch(server.FreshUrl("many")));
-  EXPECT_EQ(body, FileContent(cached));
+  EXPECT_EQ(body, FileContent(cached.c_str()));
   ExpectRangeToldOnce(Upper());
   EXPECT_LE(Positions().size(), 1002u);
   g_barMessages.clear();
@@ -137,7 +137,7 @@ TEST_F(Download, OfUnknownSizeLeavesTheBarEmpty) {
   const std::string body = Pattern(5000);
   server.SetReply({200, body, false, 1000, 80});
   ASSERT_EQ(S_OK, Fetch(server.FreshUrl("unknown")));
-  EXPECT_EQ(body, FileContent(cached)) << Utf8(cached);
+  EXPECT_EQ(body, FileContent(cached.c_str())) << Utf8(cached.c_str());
   std::vector<int> upper = Upper();
   ASSERT_FALSE(upper.empty());  // the window was told
   for (int limit : upper) EXPECT_EQ(0, limit);
@@ -161,8 +161,8 @@ TEST_F(Download, CancelledByTheUserFails) {
   DWORD stoppedAfter = GetTickCount() - clickedAt;
   EXPECT_TRUE(FAILED(result)) << std::hex << result;
   EXPECT_EQ(E_ABORT, result) << std::hex << result;
-  EXPECT_EQ(L'\0', cached[0]);
-  EXPECT_EQ(1, progress().m_cancelled);
+  EXPECT_TRUE(cached.empty());
+  EXPECT_EQ(CancelState::kCancelAsked, progress().m_cancelled.phase());
   EXPECT_LT(stoppedAfter, 5000u);
   EXPECT_LT(server.bodyBytesSent(), body.size());
   // The window stays as it was: open, visible, Cancel still enabled.
@@ -174,8 +174,9 @@ TEST_F(Download, HttpNotFoundIsAFailure) {
   server.SetReply({404, "<html><body>404 Not Found</body></html>"});
   HRESULT result = Fetch(server.FreshUrl("missing"));
   EXPECT_TRUE(FAILED(result)) << std::hex << result;
-  EXPECT_EQ(L'\0', cached[0]);
-  EXPECT_EQ(404u, progress().m_responseStatus);
+  EXPECT_TRUE(cached.empty());
+  // Refused for its status: Wine saves the error page as the download.
+  EXPECT_TRUE(result == INET_E_DOWNLOAD_FAILURE || result == E_ABORT) << std::hex << result;
   EXPECT_EQ(1, server.requests());
 }
 
@@ -183,8 +184,8 @@ TEST_F(Download, HttpServerErrorIsAFailure) {
   server.SetReply({500, "<html><body>Internal Server Error</body></html>"});
   HRESULT result = Fetch(server.FreshUrl("broken"));
   EXPECT_TRUE(FAILED(result)) << std::hex << result;
-  EXPECT_EQ(L'\0', cached[0]);
-  EXPECT_EQ(500u, progress().m_responseStatus);
+  EXPECT_TRUE(cached.empty());
+  EXPECT_TRUE(result == INET_E_DOWNLOAD_FAILURE || result == E_ABORT) << std::hex << result;
 }
 
 TEST_F(Download, SucceedsAfterAnEarlierHttpError) {
@@ -193,8 +194,7 @@ TEST_F(Download, SucceedsAfterAnEarlierHttpError) {
   const std::string body = Pattern(1500);
   server.SetReply({200, body});
   ASSERT_EQ(S_OK, Fetch(server.FreshUrl("second")));
-  EXPECT_EQ(body, FileContent(cached));
-  EXPECT_EQ(200u, progress().m_responseStatus);
+  EXPECT_EQ(body, FileContent(cached.c_str()));
 }
 
 TEST_F(Download, AnEarlierHttpErrorDoesNotSpoilADownloadWithoutHttp) {
@@ -209,7 +209,7 @@ TEST_F(Download, AnEarlierHttpErrorDoesNotSpoilADownloadWithoutHttp) {
   std::wstring url = L"file:///" + std::wstring(file);
   HRESULT result = Fetch(url);
   EXPECT_EQ(S_OK, result) << std::hex << result;
-  EXPECT_EQ(body, FileContent(cached));
+  EXPECT_EQ(body, FileContent(cached.c_str()));
   DeleteFileW(file);
 }
 
@@ -226,5 +226,5 @@ TEST_F(Download, NoServerListeningIsAFailure) {
   std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/nobody.msi";
   HRESULT result = Fetch(url);
   EXPECT_TRUE(FAILED(result)) << std::hex << result;
-  EXPECT_EQ(L'\0', cached[0]);
+  EXPECT_TRUE(cached.empty());
 }

@@ -44,7 +44,7 @@ void ProgressWindowTest::SetUp() {
 void ProgressWindowTest::TearDown() {
   if (progress().IsWindow()) progress().DestroyWindow();
   App().m_pMainWnd = nullptr;
-  progress().m_cancelled = 0;
+  progress().m_cancelled.Restart();
 }
 
 void ProgressWindowTest::Recreate() {

@@ -30,6 +30,16 @@ protected:
   static HWND control(int id) { return GetDlgItem(window(), id); }
 };
 
+// A download under way as far as the window knows, for a test that hands
+// the window the platform's reports itself; Tick() is a tick of the window's
+// timer, which shows them on the bar.
+struct ShownDownload {
+  ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, (LPARAM)&download); }
+  ~ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, 0); }
+  void Tick() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), WM_TIMER, 1, 0); }
+  CDownload download{App().m_progressDlg.m_cancelled};
+};
+
 // Runs `work` on a second thread, as the setup's worker, while this thread
 // serves its messages as the setup's message loop does. `tick`, when given,
 // runs on this thread every few milliseconds, with the worker's thread ID.

@@ -211,7 +211,7 @@ TEST_F(LanguageDialog, ProgressWindowIsItsDisabledOwnerWhileOpen) {
   EXPECT_EQ(window(), owner);
   EXPECT_FALSE(enabledWhileOpen);
   EXPECT_TRUE(IsWindowEnabled(window()));
-  EXPECT_EQ(0, progress().m_cancelled);
+  EXPECT_EQ(CancelState::kRunning, progress().m_cancelled.phase());
 }
 
 TEST_F(LanguageDialog, CarriesTheApplicationIconAndAnswersForItWhenDragged) {

@@ -2,7 +2,7 @@
 // give up after 3 seconds without data instead of a minute, so that a test
 // can wait for it.
 #include "records.h"
-#include "ui/progress_dlg.h"
+#include "app/seams.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ const ProductEntry kProducts[] = {
 };
 
 struct ShortNoDataLimit {
-  ShortNoDataLimit() { g_downloadNoDataLimitMs = 3000; }
+  ShortNoDataLimit() { g_seams.downloadNoDataLimitMs = 3000; }
 } g_shortNoDataLimit;
 
 }  // namespace
