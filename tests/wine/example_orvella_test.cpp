@@ -86,4 +86,34 @@ TEST_F(OrvellaExampleTest, InstallsTheX64PackageWithoutLanguageDialogThenHandsOv
   EXPECT_TRUE(run.boxes.empty()) << Describe(run);
 }
 
+// The patch is a second product: its download shows the window again, whose
+// Cancel stops it (the package is installed by then).
+TEST_F(OrvellaExampleTest, ThePatchsDownloadShowsTheWindowAndHonoursCancel) {
+  if (PackageName(L"En") != L"Tamaris.x64.En.msi") GTEST_SKIP() << "Orvella is offered to x64 systems only";
+  std::wstring setup = folder_.Copy(BinPath(L"tests\\wine\\example\\OrvellaSetup.exe"), L"OrvellaSetup.exe");
+  bool slowed = false, pressed = false;
+  RunScript script;
+  script.whileRunning = [&](HWND progress) {
+    // The package whole, the patch slowly: 256 bytes every 0.1 s.
+    if (!slowed && !server::Log().empty()) slowed = server::Set("mode=slow&chunk=256&delay=0.1");
+    if (pressed || !progress || !IsWindowVisible(progress)) return;
+    if (ControlText(progress, 105) != Text18(kPatch)) return;
+    pressed = ClickButton(progress, IDCANCEL);
+  };
+  RunResult run = RunSetup(setup, script);
+  ASSERT_TRUE(run.finished);
+  EXPECT_TRUE(slowed);
+  EXPECT_TRUE(pressed) << "the patch's download was never shown";
+  EXPECT_EQ(1602u, run.exitCode) << Describe(run);
+  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+  EXPECT_EQ(kText24, run.boxes[0].content.text);
+  EXPECT_TRUE(run.boxes[0].progressVisible);
+  std::vector<ServedRequest> log;
+  for (int i = 0; i < 40 && log.size() < 2; ++i, Sleep(250)) log = server::Log();
+  ASSERT_EQ(2u, log.size());
+  EXPECT_EQ("complete", log[0].end);
+  EXPECT_EQ("aborted", log[1].end);
+  EXPECT_TRUE(OrvellaInstalled());
+}
+
 }  // namespace

@@ -40,6 +40,13 @@ bool IsClass(const wchar_t* name, const wchar_t* wanted) {
   return lstrcmpiW(name, wanted) == 0;
 }
 
+LONG g_pressDelayMs = 0;
+DWORD WINAPI PressCancelLater(void* window) {
+  Sleep(g_pressDelayMs);
+  SendMessageW((HWND)window, WM_COMMAND, IDCANCEL, (LPARAM)GetDlgItem((HWND)window, IDCANCEL));
+  return 0;
+}
+
 bool IsRefusedProgram() {
   wchar_t path[MAX_PATH];
   DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
@@ -98,9 +105,16 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK CancelOnStatusText(int code, W
           if (shared->controlId && GetDlgCtrlID(call->hwnd) == shared->controlId && !shared->fired &&
               ++shared->seen == shared->occurrence) {
             lstrcpynW(shared->text, written ? written : L"", kCancelHookTextCapacity);
-            // Same thread: the Cancel command is served right here.
-            SendMessageW(parent, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                         reinterpret_cast<LPARAM>(GetDlgItem(parent, IDCANCEL)));
+            // Same thread: the Cancel command is served right here. Later:
+            // while the setup works on after the text, as a user presses.
+            if (shared->delayMs) {
+              g_pressDelayMs = shared->delayMs;
+              HANDLE presser = CreateThread(nullptr, 0, PressCancelLater, parent, 0, nullptr);
+              if (presser) CloseHandle(presser);
+            } else {
+              SendMessageW(parent, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+                           reinterpret_cast<LPARAM>(GetDlgItem(parent, IDCANCEL)));
+            }
             shared->fired = 1;
           }
           UnmapViewOfFile(shared);

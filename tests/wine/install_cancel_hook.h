@@ -13,6 +13,7 @@ struct CancelHookShared {
   LONG occurrence;  // press Cancel at this text written into it (1 = first)
   LONG seen;        // texts seen so far
   LONG fired;       // 1 once Cancel was pressed
+  LONG delayMs;     // press that long after the text, from a thread of the hook's own (0: at once)
   wchar_t text[kCancelHookTextCapacity];  // the text that was being written then
   // Every status text written, in order: its control and the text.
   LONG textCount;

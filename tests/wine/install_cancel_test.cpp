@@ -1,8 +1,9 @@
-// Cancelling a setup: Cancel in the progress window at each of the four
-// points where the setup looks for it (after the first status line; after
+// Cancelling a setup: Cancel in the progress window at each of the points
+// where the setup looks for it (after the first status line; after
 // "Downloading package" before the download starts; during the download;
-// after "Verifying digital signature" before the check) ends the setup with
-// message 24 and 1602, never with message 13, and installs nothing. Cancel in
+// after "Verifying digital signature" before the check; during the check,
+// up to the hand-over to the engine) ends the setup with message 24 and
+// 1602, never with message 13, and installs nothing. Cancel in
 // the language dialog ends it with 1602 and no message.
 //
 // Two of the points lie right after a status text is written, too close for
@@ -44,11 +45,12 @@ protected:
     EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
   }
 
-  RunResult RunCancellingAt(int control, int occurrence) {
+  RunResult RunCancellingAt(int control, int occurrence, int delayMs = 0) {
     RunScript script;
     script.language = L"English";
     script.cancelAtControl = control;
     script.cancelAtOccurrence = occurrence;
+    script.cancelDelayMs = delayMs;
     return RunSetup(setup_, script);
   }
 
@@ -127,6 +129,28 @@ TEST_F(CancelTest, AfterVerifyMessageBeforeTheSignatureCheck) {
   std::vector<ServedRequest> requests = server::Log();
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ("complete", requests[0].end);
+}
+
+// While the signature is checked (the first check of a run takes a few
+// hundred milliseconds), after the last look at Cancel before it: the press
+// still counts until the engine has the package.
+TEST_F(CancelTest, DuringTheSignatureCheckOfTheDownload) {
+  RunResult run = RunCancellingAt(105, 2, 50);
+  EXPECT_TRUE(run.cancelPressed);
+  EXPECT_EQ(Text19(kPackage), run.cancelText);
+  ExpectCancelled(run);
+  std::vector<ServedRequest> requests = server::Log();
+  ASSERT_EQ(1u, requests.size());
+  EXPECT_EQ("complete", requests[0].end);
+}
+
+TEST_F(CancelTest, WhileAPackageBesideTheSetupIsChecked) {
+  setup_ = CopySetup(L"tamaris", L"signed", kPackage);
+  RunResult run = RunCancellingAt(105, 1, 50);
+  EXPECT_TRUE(run.cancelPressed);
+  EXPECT_EQ(Text19(kPackage), run.cancelText);
+  ExpectCancelled(run);
+  EXPECT_TRUE(server::Log().empty());
 }
 
 TEST_F(CancelTest, InTheLanguageDialog) {

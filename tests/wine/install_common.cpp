@@ -114,7 +114,7 @@ std::wstring ComboItem(HWND combo, int index) {
 // The cancel hook's shared block and the hook, while a run uses them.
 class CancelHook {
 public:
-  CancelHook(int controlId, int occurrence) {
+  CancelHook(int controlId, int occurrence, int delayMs) {
     mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(CancelHookShared),
                                   kCancelHookSharedName);
     if (mapping_) shared_ = static_cast<CancelHookShared*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0));
@@ -122,6 +122,7 @@ public:
       ZeroMemory(shared_, sizeof *shared_);
       shared_->controlId = controlId;
       shared_->occurrence = occurrence;
+      shared_->delayMs = delayMs;
     }
     library_ = LoadLibraryW((OwnDir() + L"\\install_cancel_hook.dll").c_str());
   }
@@ -331,7 +332,7 @@ void ForgetDownloads() {
 RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::wstring& arguments,
                    DWORD timeoutMs) {
   RunResult run;
-  std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence));
+  std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence, script.cancelDelayMs));
   if (script.whileHeldForTheEngine) hook->PauseAtHide();
   if (!script.refuseWindows.empty() && !hook->RefuseWindows(script.refuseWindows, script.refuseAfter)) {
     ADD_FAILURE() << "the hook that refuses windows could not be put in place";

@@ -98,6 +98,8 @@ struct RunScript {
   // there before its first status text, so nothing is missed.
   int cancelAtControl = 0;
   int cancelAtOccurrence = 0;
+  // Press that long after the text instead, while the setup works on.
+  int cancelDelayMs = 0;
   // Called about every 50 ms with the progress window (null until seen), for
   // what a test wants to do while the setup works (press Cancel, ...).
   std::function<void(HWND progress)> whileRunning;

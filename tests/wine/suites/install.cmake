@@ -1,5 +1,5 @@
 # Package installation under Wine: the real setup, and setups built from test
-# configurations (configs/install_*.cpp), install sample Tamaris packages
+# configurations (the records of configs/test_setups.cpp), install sample Tamaris packages
 # (packages/, built with wixl and signed by a test certificate made at build
 # time) from beside themselves or from a download server on the loopback
 # interface (server/download_server.py); plus tests that call the
@@ -54,7 +54,7 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
       set(_pin "${_pin_${variant}}")
     endif()
   else()
-    set(_config "${CMAKE_CURRENT_SOURCE_DIR}/configs/install_${variant}.cpp")
+    set(_config "${CMAKE_CURRENT_SOURCE_DIR}/configs/test_setups.cpp")
   endif()
   pelorin_add_setup(pelorin_install_${variant}
       CONFIG_SOURCE "${_config}"
@@ -63,6 +63,7 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
       OUTPUT_NAME "install_${variant}"
       TRUSTED_SIGNER "${_pin}")
   set_target_properties(pelorin_install_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${_install_setups_dir}")
+  target_compile_definitions(pelorin_install_${variant} PRIVATE PELORIN_TEST_SETUP=install_${variant})
   list(APPEND _install_setups pelorin_install_${variant})
 endforeach()
 

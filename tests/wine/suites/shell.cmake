@@ -9,11 +9,12 @@ set(PELORIN_TEST_SETUPS_DIR "${CMAKE_BINARY_DIR}/tests/wine/setups")
 set(_shell_setups)
 foreach(variant ask_first empty_table lang_zero no_languages)
   pelorin_add_setup(pelorin_setup_${variant}
-      CONFIG_SOURCE "${CMAKE_CURRENT_SOURCE_DIR}/configs/${variant}.cpp"
+      CONFIG_SOURCE "${CMAKE_CURRENT_SOURCE_DIR}/configs/test_setups.cpp"
       DOWNLOAD_URL "http://127.0.0.1:1/prenos/?paket="
       ENGINE_URL "http://127.0.0.1:1/MSI/2.0/"
       OUTPUT_NAME "${variant}")
   set_target_properties(pelorin_setup_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${PELORIN_TEST_SETUPS_DIR}")
+  target_compile_definitions(pelorin_setup_${variant} PRIVATE PELORIN_TEST_SETUP=${variant})
   list(APPEND _shell_setups pelorin_setup_${variant})
 endforeach()
 file(RELATIVE_PATH _setups_relative "${CMAKE_BINARY_DIR}" "${PELORIN_TEST_SETUPS_DIR}")
