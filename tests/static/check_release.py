@@ -37,6 +37,10 @@ def sha256(path):
         return hashlib.sha256(f.read()).hexdigest()
 
 
+def output(args, **options):
+    return subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True, **options)
+
+
 def release(dist, env_extra=None, **definitions):
     env = dict(os.environ)
     env.pop("PELORIN_TEST_PASSWORD", None)
@@ -44,7 +48,7 @@ def release(dist, env_extra=None, **definitions):
     args = [cmake, "-DEXECUTABLE=" + exe, "-DDIST=" + dist, "-DWORK=" + dist + "-work"]
     args += ["-D%s=%s" % item for item in definitions.items()]
     args += ["-P", script]
-    return subprocess.run(args, env=env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    return output(args, env=env)
 
 
 def verifies(path, cafile):
@@ -64,17 +68,17 @@ subprocess.run(["bash", make_pfx, signing], check=True)
 pfx, cafile = os.path.join(signing, "test.pfx"), os.path.join(signing, "ca.crt")
 key = {"PFX": pfx, "PASSWORD_ENV": "PELORIN_TEST_PASSWORD", "CAFILE": cafile}
 
-# Someone else's build: the sources in another folder, built with the same options.
+# Someone else's build: the sources copied to another folder, built there later with the same options.
 elsewhere = os.path.join(work, "elsewhere", "pelorin-src")
-shutil.copytree(source, elsewhere, ignore=lambda d, names: [n for n in names if d == source and n in ("build", "dist", ".git")])
-built = subprocess.run([cmake, "-S", elsewhere, "-B", elsewhere + "/out"] + [a.replace(source, elsewhere) for a in sys.argv[7:]]
-                       + ["-DPELORIN_WINE_TESTS=OFF"], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-built = built if built.returncode else subprocess.run([cmake, "--build", elsewhere + "/out", "--target", "Pelorin"],
-                                                      stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+shutil.copytree(source, elsewhere, ignore=lambda d, names: {"build", "dist", ".git"} & set(names) if d == source else [])
+options = [a.replace(source, elsewhere) for a in sys.argv[7:]] + ["-DPELORIN_WINE_TESTS=OFF"]
+built = output([cmake, "-S", elsewhere, "-B", elsewhere + "/out"] + options)
+built = built if built.returncode else output([cmake, "--build", elsewhere + "/out", "--target", "Pelorin"])
 theirs = os.path.join(elsewhere, "out", "Pelorin.exe")
 check(built.returncode == 0, "the sources build in another folder" + ("" if built.returncode == 0 else ":\n" + built.stdout[-3000:]))
-differ = [hex(i) for i, (a, b) in enumerate(zip(open(exe, "rb").read(), open(theirs, "rb").read())) if a != b] if built.returncode == 0 else []
-check(built.returncode == 0 and sha256(theirs) == sha256(exe), "built in another folder, later: the same bytes " + " ".join(differ[:8]))
+mine, other = open(exe, "rb").read(), (open(theirs, "rb").read() if built.returncode == 0 else b"")
+check(mine == other, "built in another folder, later: the same bytes " +
+      " ".join(hex(i) for i, (a, b) in enumerate(zip(mine, other)) if a != b)[:80])
 
 # Unsigned.
 dist = os.path.join(work, "unsigned")
@@ -99,10 +103,10 @@ check(os.path.isfile(shipped) and sha256(shipped) != sha256(exe), "signed: diffe
 check(os.path.isfile(shipped) and sums_line(dist) == "%s  Pelorin.exe\n%s  Pelorin.unsigned.exe\n" % (sha256(shipped), sha256(exe)),
       "signed: SHA256SUMS holds the hashes of the signed file and of the executable as built")
 # What README tells anyone who built the tag to do.
-subprocess.run(["osslsigncode", "remove-signature", "-in", "Pelorin.exe", "-out", "Pelorin.unsigned.exe"], cwd=dist,
-               stdout=subprocess.DEVNULL)
-check(subprocess.run(["sha256sum", "-c", "SHA256SUMS"], cwd=dist).returncode == 0, "signed: sha256sum -c passes once the signature is off")
-check(os.path.isfile(theirs) and sha256(os.path.join(dist, "Pelorin.unsigned.exe")) == sha256(theirs),
+output(["osslsigncode", "remove-signature", "-in", "Pelorin.exe", "-out", "Pelorin.unsigned.exe"], cwd=dist)
+check(output(["sha256sum", "-c", "SHA256SUMS"], cwd=dist).returncode == 0, "signed: sha256sum -c passes once the signature is off")
+stripped = os.path.join(dist, "Pelorin.unsigned.exe")
+check(os.path.isfile(stripped) and other and open(stripped, "rb").read() == other,
       "signed: without its signature it is the executable built in another folder")
 
 # A wrong password, then no password at all: the earlier release is taken

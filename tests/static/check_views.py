@@ -1,27 +1,19 @@
 #!/usr/bin/env python3
 """Fails on a test script or program that reaches HKLM\\Software or Program
-Files through the view of its own bitness without naming the view. A 32-bit
-process (a 32-bit `reg`, a test built by mingw-x86) sees the 32-bit registry
-view and Program Files (x86), a 64-bit one the native ones; such a check
-passes under one build and fails under the other. Named views: /reg:,
-KEY_WOW64_*KEY, RRF_SUBKEY_WOW64*KEY, kOwnView (the view of the build where
-the program under test reads its own keys), ProgramW6432, ProgramFiles(x86),
-CSIDL_PROGRAM_FILESX86, FOLDERID_ProgramFilesX64/X86.
-
-It first proves itself on known texts, then checks the files under the folders.
+Files through the view of its build's bitness (a 32-bit `reg` or test sees the
+32-bit registry and Program Files (x86)) without naming the view: /reg:,
+KEY_WOW64_*KEY, kOwnView (the build's own, where the program under test reads),
+ProgramW6432, ProgramFiles(x86), ... It first proves itself on known texts.
 Usage: check_views.py <folder>...
 """
-import os
-import re
-import sys
+import os, re, sys
 
 DEPENDENT = re.compile(r"(?i:\breg(?:\.exe)?\s+(?:query|add|delete|export|copy)\s+[\"']?(?:HKLM|HKEY_LOCAL_MACHINE)\\+Software)"
                        r'|HKEY_LOCAL_MACHINE\s*,(?!\s*L"(?:System|Hardware)\\)|(?i:%(?:Common)?ProgramFiles%)'
                        r'|\bCSIDL_PROGRAM_FILES(?:_COMMON)?\b|\bFOLDERID_ProgramFiles(?:Common)?\b|L"(?:Common)?ProgramFiles"')
 NAMED = re.compile(r"(?i:/reg:)|\bkOwnView\b|KEY_WOW64_(?:32|64)KEY|RRF_SUBKEY_WOW64(?:32|64)KEY|ProgramW6432|ProgramFiles\(x86\)"
                    r"|CSIDL_PROGRAM_FILESX86|FOLDERID_ProgramFiles(?:X64|X86)")
-CODE = (".cpp", ".h", ".c")
-SCRIPTS = (".sh", ".py", ".cmake", ".txt", ".bat", ".cmd", ".ps1")
+CODE, SCRIPTS = (".cpp", ".h", ".c"), (".sh", ".py", ".cmake", ".txt", ".bat", ".cmd", ".ps1")
 
 
 def units(name, text):
@@ -56,8 +48,7 @@ for top in sys.argv[1:]:
             path = os.path.join(folder, name)
             if not name.endswith(CODE + SCRIPTS) or os.path.samefile(path, __file__):
                 continue
-            with open(path, encoding="utf-8", errors="replace") as f:
-                text = f.read()
+            text = open(path, encoding="utf-8", errors="replace").read()
             scanned += 1
             named += sum(1 for u in units(name, text) if NAMED.search(u))
             for unit in faults(name, text):
@@ -65,7 +56,7 @@ for top in sys.argv[1:]:
                 print("FAIL  %s: the view depends on the build's bitness: %s" % (path, " ".join(unit.split())))
 # Seeing no named view at all would mean that the files were not read.
 if not named:
-    failed.append("none")
+    failed.append(0)
     print("FAIL  no named view seen in %d files" % scanned)
 print("%d files, %d named views, %d faults" % (scanned, named, len(failed)))
 sys.exit(1 if failed else 0)
