@@ -4,6 +4,8 @@
 # The executable is prepared in WORK; DIST receives it only once it is
 # complete (signed and verified when a key is given), so a failed signing
 # leaves no executable in DIST that could be shipped by mistake.
+# SHA256SUMS holds the hash of the executable in DIST and, when it is signed,
+# that of the executable as built (Pelorin.unsigned.exe).
 cmake_minimum_required(VERSION 3.21)
 
 foreach(required EXECUTABLE DIST WORK)
@@ -12,7 +14,7 @@ foreach(required EXECUTABLE DIST WORK)
   endif()
 endforeach()
 
-file(REMOVE "${DIST}/Pelorin.exe" "${DIST}/SHA256SUMS")
+file(REMOVE "${DIST}/Pelorin.exe" "${DIST}/SHA256SUMS" "${DIST}/Pelorin.unsigned.exe")
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
 set(staged "${WORK}/Pelorin.exe")
@@ -56,6 +58,22 @@ if(PFX)
   if(NOT verified EQUAL 0)
     message(FATAL_ERROR "The signed executable does not verify; nothing was written to ${DIST}.\n${verify_output}")
   endif()
+  # Anyone who builds the same sources gets the same bytes, and taking the
+  # signature off this file must give them back: that is how a signed release
+  # is checked against one's own build. Promised only once it holds.
+  file(SHA256 "${EXECUTABLE}" unsigned_hash)
+  set(stripped "${WORK}/Pelorin.unsigned.exe")
+  execute_process(COMMAND "${OSSLSIGNCODE}" remove-signature -in "${staged}" -out "${stripped}"
+      RESULT_VARIABLE removed OUTPUT_VARIABLE remove_output ERROR_VARIABLE remove_output)
+  if(EXISTS "${stripped}")
+    file(SHA256 "${stripped}" stripped_hash)
+  endif()
+  if(NOT removed EQUAL 0 OR NOT "${stripped_hash}" STREQUAL "${unsigned_hash}")
+    message(FATAL_ERROR "Without its signature the signed executable is not the one that was built; "
+                        "nothing was written to ${DIST}.\n${remove_output}")
+  endif()
+  file(REMOVE "${stripped}")
+  set(unsigned_line "${unsigned_hash}  Pelorin.unsigned.exe\n")
   set(state "signed with ${PFX}, signature verified")
 else()
   file(COPY_FILE "${EXECUTABLE}" "${staged}")
@@ -67,6 +85,8 @@ endif()
 file(SHA256 "${staged}" hash)
 file(MAKE_DIRECTORY "${DIST}")
 file(COPY_FILE "${staged}" "${DIST}/Pelorin.exe")
-file(WRITE "${DIST}/SHA256SUMS" "${hash}  Pelorin.exe\n")
+# A signed release also names the hash of the executable as built, under the
+# name that "osslsigncode remove-signature" is told to write (see README).
+file(WRITE "${DIST}/SHA256SUMS" "${hash}  Pelorin.exe\n${unsigned_line}")
 message(STATUS "Release in ${DIST}: Pelorin.exe ${state}.")
 message(STATUS "SHA-256 ${hash}")

@@ -28,6 +28,10 @@ set(PELORIN_WINDOWS_SOURCES
 
 set(PELORIN_SIZE_FLAGS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
     -fno-unwind-tables -ffunction-sections -fdata-sections -fno-threadsafe-statics)
+# Reproducible: the objects name no folder of the build (a __FILE__ in an
+# assertion, say), and the link writes no time stamp (see the link below), so
+# anyone who builds the same sources gets the same bytes, wherever and whenever.
+list(APPEND PELORIN_SIZE_FLAGS "-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=" "-ffile-prefix-map=${CMAKE_BINARY_DIR}/=")
 set(PELORIN_DEFINITIONS UNICODE _UNICODE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601)
 
 list(TRANSFORM PELORIN_PORTABLE_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/" OUTPUT_VARIABLE _portable)
@@ -77,7 +81,9 @@ function(pelorin_add_setup target)
       "PELORIN_ENGINE_URL=L\"${S_ENGINE_URL}\""
       "PELORIN_TRUSTED_SIGNER=L\"${S_TRUSTED_SIGNER}\"")
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PELORIN_SIZE_FLAGS} -Wall -Wextra -municode>)
+  # --no-insert-timestamp: the header's link time (and the checksum over it)
+  # would be the only bytes in which two builds of one commit differ.
   target_link_options(${target} PRIVATE -municode -static -s -Wl,--gc-sections
-      -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware)
+      -Wl,--dynamicbase -Wl,--nxcompat -Wl,--tsaware -Wl,--no-insert-timestamp)
   target_link_libraries(${target} PRIVATE pelorin_lib)
 endfunction()

@@ -79,8 +79,9 @@ class InstallerLocationTest : public testing::Test {
 protected:
   void SetUp() override {
     DWORD disposition = 0;
+    // The binding reads the key in the view of its build: so does the test.
     ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, INSTALLER_KEY, 0, nullptr, 0,
-                                             KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, &disposition));
+                                             KEY_QUERY_VALUE | KEY_SET_VALUE | kOwnView, nullptr, &key_, &disposition));
     createdKey_ = disposition == REG_CREATED_NEW_KEY;
     DWORD size = 0;
     if (RegQueryValueExW(key_, kValueName, nullptr, &savedType_, nullptr, &size) == ERROR_SUCCESS) {
@@ -104,7 +105,7 @@ protected:
     else
       RegDeleteValueW(key_, kValueName);
     RegCloseKey(key_);
-    if (createdKey_) RegDeleteKeyW(HKEY_LOCAL_MACHINE, INSTALLER_KEY);
+    if (createdKey_) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, INSTALLER_KEY, kOwnView, 0);
   }
 
   void SetRaw(DWORD type, const std::vector<BYTE>& bytes) {

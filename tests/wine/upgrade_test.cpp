@@ -294,7 +294,9 @@ TEST_F(EngineUpgrade, EngineVersionsBelowTwoAreUpgradedAndTwoIsNot) {
 class RegisteredEngineFolder {
 public:
   RegisteredEngineFolder() {
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, INSTALLER_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr);
+    // In the view of the build, where the engine check reads it.
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, INSTALLER_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE | kOwnView, nullptr, &key_,
+                    nullptr);
     DWORD size = sizeof(saved_);
     had_ = key_ && RegQueryValueExW(key_, L"InstallerLocation", nullptr, &type_, (BYTE*)saved_, &size) == 0;
   }

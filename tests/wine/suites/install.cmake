@@ -104,8 +104,7 @@ endforeach()
 # Unix path (Wine's CreateProcessW refuses so long a program path).
 add_test(NAME install_long_folder
     COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/long_folder.sh" "$<TARGET_FILE:pelorin_install_one_language>"
-            "${_packages_dir}/signed/Tamaris.x64.En.msi" "{7A3D5E10-4C12-4B8E-9F00-041200000004}"
-            ${PELORIN_TEST_PORT} "${CMAKE_CURRENT_BINARY_DIR}/long-folder")
+            "${_packages_dir}" En ${PELORIN_TEST_PORT} "${CMAKE_CURRENT_BINARY_DIR}/long-folder")
 set_tests_properties(install_long_folder PROPERTIES FIXTURES_REQUIRED install_server TIMEOUT 600 RESOURCE_LOCK wine
     ENVIRONMENT "LC_ALL=en_US.UTF-8")
 

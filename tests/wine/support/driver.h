@@ -49,6 +49,9 @@ std::wstring OwnDir();
 // Folder part of a path, without the final backslash.
 std::wstring FolderOf(const std::wstring& path);
 bool FileExists(const std::wstring& path);
+// The registry view of this build, named: where the program, built alike,
+// reads its own keys. Any other read names the view it means (check_views.py).
+constexpr REGSAM kOwnView = sizeof(void*) == 4 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
 
 // A new, empty folder below the user's temporary folder, removed with all its
 // content when the object goes. `name` becomes part of the folder's name; the
