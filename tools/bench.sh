@@ -351,7 +351,7 @@ throttled() {
   "$@" >"$out/program.txt" 2>&1 &
   pid=$!
   for _ in $(seq $((throttle_s * 80))); do
-    grep -q $'\tcomplete$' "$server_log" && complete=1 && break
+    grep -q $'\tcomplete\t' "$server_log" && complete=1 && break
     sample "$pid"
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.05
