@@ -216,7 +216,7 @@ class Handler(BaseHTTPRequestHandler):
                                  behaviour.retry_after)
             elif behaviour.mode == "redirect":
                 status = 302
-                self.answer_redirect("/elsewhere/%s/%s" % (behaviour.to, urllib.parse.quote(name or "")))
+                self.answer_small(302, b"", head, Location="/elsewhere/%s/%s" % (behaviour.to, urllib.parse.quote(name or "")))
             else:
                 path = self.file_of(behaviour.root, name)
                 if path is None:
@@ -247,12 +247,12 @@ class Handler(BaseHTTPRequestHandler):
         match = re.fullmatch(r"\s*bytes=(\d+)-\s*", self.headers.get("Range", ""))
         return int(match.group(1)) if match else None
 
-    def answer_page(self, status, text, head, retry_after=""):
-        body = ("<html><body><h1>%s</h1></body></html>" % text).encode()
+    def answer_small(self, status, body, head, **headers):
+        """An answer that no cache keeps: a page, a redirect, a control answer."""
         self.send_response(status)
-        if retry_after:
-            self.send_header("Retry-After", retry_after)
-        self.send_header("Content-Type", "text/html")
+        for name, value in headers.items():
+            if value:
+                self.send_header(name.replace("_", "-"), value)
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Cache-Control", "no-cache, no-store")
         self.send_header("Connection", "close")
@@ -261,14 +261,9 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
         self.close_connection = True
 
-    def answer_redirect(self, location):
-        self.send_response(302)
-        self.send_header("Location", location)
-        self.send_header("Content-Length", "0")
-        self.send_header("Cache-Control", "no-cache, no-store")
-        self.send_header("Connection", "close")
-        self.end_headers()
-        self.close_connection = True
+    def answer_page(self, status, text, head, retry_after=""):
+        body = ("<html><body><h1>%s</h1></body></html>" % text).encode()
+        self.answer_small(status, body, head, Retry_After=retry_after, Content_Type="text/html")
 
     def client_gone(self, wait):
         """Waits up to `wait` seconds; true once the client closed its end."""
@@ -317,19 +312,15 @@ class Handler(BaseHTTPRequestHandler):
         cut = int(behaviour.cut_fraction * len(data)) if behaviour.cut_fraction >= 0 else behaviour.cut
         sent = 0
         try:
-            if behaviour.mode == "cut":
+            if behaviour.mode in ("cut", "stall"):
                 part = body[: max(0, min(cut, len(body) - 1))]
                 self.wfile.write(part)
                 self.wfile.flush()
                 sent = len(part)
-                # Close hard, so the client sees the connection end early.
-                self.connection.shutdown(socket.SHUT_RDWR)
-                return status, sent, "cut"
-            if behaviour.mode == "stall":
-                part = body[: max(0, min(cut, len(body) - 1))]
-                self.wfile.write(part)
-                self.wfile.flush()
-                sent = len(part)
+                if behaviour.mode == "cut":
+                    # Close hard, so the client sees the connection end early.
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                    return status, sent, "cut"
                 started = time.monotonic()
                 while time.monotonic() - started < 600:
                     if self.client_gone(0.1):
@@ -388,15 +379,7 @@ class Handler(BaseHTTPRequestHandler):
             threading.Thread(target=self.server.shutdown, daemon=True).start()
         else:
             status, text = 404, "unknown control request\n"
-        body = text.encode()
-        self.send_response(status)
-        self.send_header("Content-Type", "text/plain; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.send_header("Cache-Control", "no-cache, no-store")
-        self.send_header("Connection", "close")
-        self.end_headers()
-        self.wfile.write(body)
-        self.close_connection = True
+        self.answer_small(status, text.encode(), False, Content_Type="text/plain; charset=utf-8")
 
 
 class Server(ThreadingHTTPServer):

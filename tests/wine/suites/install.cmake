@@ -44,14 +44,11 @@ add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/product
 
 # Setups with the test server's address compiled in.
 set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
+set(_tries_retrying 3)  # "retrying": Tamaris's records, each download tried three times; the others once
 set(_install_setups)
 foreach(variant tamaris one_language ask_first patch_only no_download_url bad_operation lang_zero installupd
         long_version no_data_limit pinned pinned_other retrying)
   set(_pin "")
-  set(_tries 1)
-  if(variant STREQUAL "retrying")  # Tamaris's records, each download tried three times
-    set(_tries 3)
-  endif()
   if(variant MATCHES "^(tamaris|pinned|pinned_other|retrying)$")
     set(_config "${CMAKE_SOURCE_DIR}/app/config_tamaris.cpp")
     if(DEFINED _pin_${variant})
@@ -66,7 +63,7 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
       ENGINE_URL "${_install_engine_url}"
       OUTPUT_NAME "install_${variant}"
       TRUSTED_SIGNER "${_pin}"
-      DOWNLOAD_TRIES ${_tries})
+      DOWNLOAD_TRIES "${_tries_${variant}}")
   set_target_properties(pelorin_install_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${_install_setups_dir}")
   list(APPEND _install_setups pelorin_install_${variant})
 endforeach()
