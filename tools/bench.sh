@@ -14,7 +14,8 @@
 #   5  wall time of downloading a large signed package and installing it
 #   6  wall time and bytes served of a setup built with three download tries
 #      (PELORIN_DOWNLOAD_TRIES=3) while the server cuts a 200 MB package
-#      twice, beside the same setup and package uncut; with the exit status
+#      twice, beside the same setup and package uncut, with each run's exit
+#      status (the "baseline" column of this figure is the uncut download)
 #
 # Timings are medians of RUNS runs (5 by default), setup and baseline taking
 # turns. It measures and prints; it never fails on a slow figure.
@@ -470,7 +471,7 @@ if want 6; then
   runs_of 6 cut_twice uncut
   row "6. ${resumed_mb} MB cut twice, resumed (ms)" "$(med 6 a 1)" "$(med 6 b 1)"
   row "6. bytes served, cut twice / uncut" "$(med 6 a 3)" "$(med 6 b 3)"
-  statuses() { awk '{ print $2 }' "$results/6.$1" | sort | uniq -c | awk '{ printf "%s%s x%s", NR > 1 ? ", " : "", $2, $1 }'; }
+  statuses() { awk '{ print $2 }' "$results/6.$1" | sort | uniq -c | awk '{ printf "%s%s x%s", (NR > 1 ? ", " : ""), $2, $1 }'; }
   notes+=("6: both columns are the setup built with PELORIN_DOWNLOAD_TRIES=3, on a package of $size bytes: \
 \"setup\" with the connection cut after 34 % of the file on each of the first two requests, \"baseline\" uncut; \
 requests per run (median) $(med 6 a 4) and $(med 6 b 4); exit status as Linux sees it (the code modulo 256; \
