@@ -44,3 +44,13 @@ struct EngineUpgradeEntry {
 };
 
 extern const EngineUpgradeEntry g_engineUpgrade;
+
+// How many times a package or redistributable download is tried in all, from
+// the build option PELORIN_DOWNLOAD_TRIES (1 to 10). A build option and not a
+// record, because it is the vendor's choice for its users' networks, not a
+// property of one product. 1 tries once: a failure ends the run at once. Above
+// 1 only a transient failure (a connection refused, reset or cut short, no
+// data for too long, a busy or failing server) is tried again, after a wait,
+// from where the earlier try stopped when the server allows it; a missing
+// file, a file that fails its check and the user's Cancel never are.
+extern const unsigned g_downloadTries;

@@ -58,12 +58,22 @@ file(GLOB _resource_inputs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/ui/res/*.rc" "
 set_source_files_properties("${PELORIN_RESOURCES}" PROPERTIES OBJECT_DEPENDS "${PELORIN_ICON};${_resource_inputs}")
 
 # pelorin_add_setup(<target> CONFIG_SOURCE <file> DOWNLOAD_URL <url> ENGINE_URL <url> [OUTPUT_NAME <name>]
-#                   [TRUSTED_SIGNER <hex>])
+#                   [TRUSTED_SIGNER <hex>] [DOWNLOAD_TRIES <n>])
 #   TRUSTED_SIGNER pins the signer of packages and redistributables: the
 #   SHA-256 of the signing certificate's public key (SubjectPublicKeyInfo) in
 #   hex, 64 digits; empty for none.
+#   DOWNLOAD_TRIES is how many times a download is tried in all, 1 to 10;
+#   1 (the default) tries once, as a setup always did.
 function(pelorin_add_setup target)
-  cmake_parse_arguments(S "" "CONFIG_SOURCE;DOWNLOAD_URL;ENGINE_URL;OUTPUT_NAME;TRUSTED_SIGNER" "" ${ARGN})
+  cmake_parse_arguments(S "" "CONFIG_SOURCE;DOWNLOAD_URL;ENGINE_URL;OUTPUT_NAME;TRUSTED_SIGNER;DOWNLOAD_TRIES" "" ${ARGN})
+  if("${S_DOWNLOAD_TRIES}" STREQUAL "")
+    set(S_DOWNLOAD_TRIES 1)
+  endif()
+  # A whole number from 1 to 10: more tries only keep a user waiting on a
+  # server that is down, and 0 would never download at all.
+  if(NOT "${S_DOWNLOAD_TRIES}" MATCHES "^([1-9]|10)$")
+    message(FATAL_ERROR "The download tries of ${target} (PELORIN_DOWNLOAD_TRIES) must be a whole number from 1 to 10, not '${S_DOWNLOAD_TRIES}'")
+  endif()
   if(NOT "${S_TRUSTED_SIGNER}" MATCHES "^([0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F])*$" OR
      NOT ("${S_TRUSTED_SIGNER}" STREQUAL "" OR "${S_TRUSTED_SIGNER}" MATCHES "^................................................................$"))
     message(FATAL_ERROR "The trusted signer of ${target} must be 64 hex digits (a SHA-256), not '${S_TRUSTED_SIGNER}'")
@@ -79,7 +89,8 @@ function(pelorin_add_setup target)
   target_compile_definitions(${target} PRIVATE
       "PELORIN_DOWNLOAD_URL=L\"${S_DOWNLOAD_URL}\""
       "PELORIN_ENGINE_URL=L\"${S_ENGINE_URL}\""
-      "PELORIN_TRUSTED_SIGNER=L\"${S_TRUSTED_SIGNER}\"")
+      "PELORIN_TRUSTED_SIGNER=L\"${S_TRUSTED_SIGNER}\""
+      "PELORIN_DOWNLOAD_TRIES=${S_DOWNLOAD_TRIES}")
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PELORIN_SIZE_FLAGS} -Wall -Wextra -municode>)
   # --no-insert-timestamp: the header's link time (and the checksum over it)
   # would be the only bytes in which two builds of one commit differ.

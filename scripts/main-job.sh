@@ -2,7 +2,7 @@
 # The main job, from end to end: a user installs Tamaris with the setup.
 #
 #   bash scripts/main-job.sh
-#   bash scripts/main-job.sh --config FILE.cpp --packages FOLDER [--language NAME]
+#   bash scripts/main-job.sh --config FILE.cpp --packages FOLDER [--language NAME] [--tries N]
 #
 # Installs what is missing, builds the setup with its download address on a
 # local download server (127.0.0.1, a free port), builds and signs the sample
@@ -18,7 +18,8 @@
 # address is "http://127.0.0.1:PORT/files/", the file name is appended). The
 # packages there are used as they are: sign them as for the real server. The
 # language dialog, if the setup shows one, is answered with --language
-# (English by default). The reported state is that of whichever package of
+# (English by default). --tries builds the setup with N download tries
+# (PELORIN_DOWNLOAD_TRIES; the Orvella example uses 3). The reported state is that of whichever package of
 # FOLDER the setup installed; the job succeeds when the setup ended with 0
 # and one of them is installed.
 #
@@ -27,13 +28,14 @@
 # Where the 32-bit Wine cannot run, the 64-bit build of the setup runs
 # under the 64-bit Wine (see scripts/env.sh), and picks the x64 package.
 set -euo pipefail
-config="" packages="" language=English
+config="" packages="" language=English tries=1
 usage() { sed -n '4,5p' "$0" | sed 's/^# *//'; }
 while [ $# -gt 0 ]; do
   case "$1" in
     --config) config="$(realpath "${2:?--config needs a file}")"; shift 2 ;;
     --packages) packages="$(realpath "${2:?--packages needs a folder}")"; shift 2 ;;
     --language) language="${2:?--language needs a name}"; shift 2 ;;
+    --tries) tries="${2:?--tries needs a number}"; shift 2 ;;
     -h | --help) usage; exit 0 ;;
     *) echo "unknown argument: $1" >&2; usage >&2; exit 2 ;;
   esac
@@ -81,7 +83,7 @@ else
 fi
 echo "== Building the setup (download address $url)"
 cmake -S . -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DPELORIN_WINE_TESTS=OFF -DPELORIN_DOWNLOAD_URL="$url" \
+    -DPELORIN_WINE_TESTS=OFF -DPELORIN_DOWNLOAD_URL="$url" -DPELORIN_DOWNLOAD_TRIES="$tries" \
     -DPELORIN_CONFIG_SOURCE="${config:-$root/app/config_tamaris.cpp}" \
     -DPELORIN_ENGINE_URL="http://127.0.0.1:$port/MSI/2.0/" >"$log/configure.txt"
 cmake --build "$out/build" --target Pelorin >"$log/build.txt"

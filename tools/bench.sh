@@ -2,7 +2,7 @@
 # Prints the setup's figures beside those of bare baseline programs that do
 # the same work, from one run:
 #
-#   tools/bench.sh [-n RUNS] [FIGURE...]     figures 1-5, all by default
+#   tools/bench.sh [-n RUNS] [FIGURE...]     figures 1-6, all by default
 #
 #   1  size of the shipped 32-bit Pelorin.exe, its bytes outside the resources,
 #      against a minimal dialog program and against the goal of 192 KiB
@@ -12,6 +12,10 @@
 #   4  wall time of "Pelorin.exe /v" (the setup signed with the same
 #      certificate) on a large signed executable
 #   5  wall time of downloading a large signed package and installing it
+#   6  wall time and bytes served of a setup built with three download tries
+#      (PELORIN_DOWNLOAD_TRIES=3) while the server cuts a 200 MB package
+#      twice, beside the same setup and package uncut, with each run's exit
+#      status (the "baseline" column of this figure is the uncut download)
 #
 # Timings are medians of RUNS runs (5 by default), setup and baseline taking
 # turns. It measures and prints; it never fails on a slow figure.
@@ -33,11 +37,12 @@ while getopts n: option; do
   esac
 done
 shift $((OPTIND - 1))
-figures=" ${*:-1 2 3 4 5} "
+figures=" ${*:-1 2 3 4 5 6} "
 want() { [[ "$figures" == *" $1 "* ]]; }
 
 package_mb=64      # the large package of figures 3 and 5
 signed_mb=200      # the signed executable of figure 4
+resumed_mb=200     # the package of figure 6
 throttle_s=20      # how long the throttled download of figure 3 lasts
 
 out="$root/build/bench"
@@ -124,8 +129,8 @@ runs_of() {
     fi
   done
 }
-med() {  # FIGURE a|b [COLUMN]: the median of a column of its runs
-  awk -v c="${3:-1}" 'NF >= c { print $c }' "$results/$1.$2" | median
+med() {  # FIGURE a|b [COLUMN]: the median of a column of its runs (numbers only)
+  awk -v c="${3:-1}" '$c ~ /^[0-9.]+$/ { print $c }' "$results/$1.$2" | median
 }
 
 # ------------------------------------------------------------------ 1. size
@@ -161,7 +166,7 @@ fi
 # ------------------------------------------------------------------ Windows side
 
 need_windows=""
-for f in 2 3 4 5; do want "$f" && need_windows=1; done
+for f in 2 3 4 5 6; do want "$f" && need_windows=1; done
 [ -n "$need_windows" ] || { print_table; exit 0; }
 
 server_pid_file="$out/download_server.pid"
@@ -212,7 +217,7 @@ fi
 
 # ------------------------------------------------------------------ material
 
-if want 3 || want 4 || want 5; then
+if want 3 || want 4 || want 5 || want 6; then
   if [ ! -f "$out/packages/certificates/signer.crt" ]; then
     say "building the sample packages and the test certificate"
     bash tests/wine/packages/build_packages.sh "$out/packages" >/dev/null
@@ -226,19 +231,22 @@ fi
 
 product_code="{7A3D5E10-4C12-4B8E-9F00-041299000001}"
 large="$out/packages/large/Tamaris.x64.En.msi"
-if { want 3 || want 5; } && [ ! -f "$large" ]; then
-  say "building a signed package of $package_mb MB"
-  work="$out/packages/work-large"
-  rm -rf "$work" && mkdir -p "$work" "$(dirname "$large")"
-  head -c "$((package_mb << 20))" /dev/urandom >"$work/payload.bin"
+resumed_package="$out/packages/resumed/Tamaris.x64.En.msi"
+large_package() {  # MB OUTPUT: a signed package of MB megabytes of random data
+  say "building a signed package of $1 MB"
+  local work="$out/packages/work-large"
+  rm -rf "$work" && mkdir -p "$work" "$(dirname "$2")"
+  head -c "$(($1 << 20))" /dev/urandom >"$work/payload.bin"
   (cd "$work" && wixl -a x64 -o large.msi -D ProductCode="${product_code:1:36}" \
       -D UpgradeCode=7A3D5E10-4C12-4B8E-9F01-041299000001 -D ComponentCode=7A3D5E10-4C12-4B8E-9F02-041299000001 \
       -D Version=4.12 -D Language=1033 -D ProductName="Tamaris 4.12 (x64, En, large)" \
       -D FolderName="Tamaris large" -D ProgramFiles=ProgramFiles64Folder -D Win64=yes \
       -D SourceFile=payload.bin "$root/tests/wine/packages/tamaris.wxs")
-  sign "$work/large.msi" "$large"
+  sign "$work/large.msi" "$2"
   rm -rf "$work"
-fi
+}
+if { want 3 || want 5; } && [ ! -f "$large" ]; then large_package "$package_mb" "$large"; fi
+if want 6 && [ ! -f "$resumed_package" ]; then large_package "$resumed_mb" "$resumed_package"; fi
 installed_file="$WINEPREFIX/drive_c/Program Files/Tamaris large/tamaris.txt"
 
 signed_exe="$out/material/signed-large.exe"
@@ -258,7 +266,7 @@ fi
 
 # ------------------------------------------------------------------ server and setup with its address
 
-if want 3 || want 5; then
+if want 3 || want 5 || want 6; then
   port="$(cat "$out/port" 2>/dev/null || true)"
   # The port of the last run when it is free (the setup need not be built again), else any.
   free_port() {
@@ -269,14 +277,22 @@ s.bind(("127.0.0.1", int(sys.argv[1]))); print(s.getsockname()[1])' "$1"
   echo "$port" >"$out/port"
   url="http://127.0.0.1:$port/prenos/?verzija=4.12&paket="
   # The preset's setup with one language (no dialog to answer) and this
-  # server's address compiled in.
-  say "building the setup that downloads from 127.0.0.1:$port"
-  cmake --preset "$WINE_PRESET" -B "$out/setup" -DPELORIN_WINE_TESTS=OFF \
-      -DPELORIN_CONFIG_SOURCE="$root/tests/wine/configs/install_one_language.cpp" \
-      -DPELORIN_DOWNLOAD_URL="$url" -DPELORIN_ENGINE_URL="http://127.0.0.1:$port/MSI/2.0/" >/dev/null
-  nice cmake --build "$out/setup" --target Pelorin -j2 >/dev/null
-  rm -rf "$out/download-run" && mkdir -p "$out/download-run"
-  cp "$out/setup/Pelorin.exe" "$out/download-run/Pelorin.exe"
+  # server's address compiled in, built in build/bench/BUILD and copied
+  # alone into build/bench/RUN.
+  setup_build() {  # BUILD RUN [CMAKE OPTION...]
+    local build="$out/$1" run="$out/$2"
+    shift 2
+    say "building the setup ($(basename "$build")) that downloads from 127.0.0.1:$port"
+    cmake --preset "$WINE_PRESET" -B "$build" -DPELORIN_WINE_TESTS=OFF \
+        -DPELORIN_CONFIG_SOURCE="$root/tests/wine/configs/install_one_language.cpp" \
+        -DPELORIN_DOWNLOAD_URL="$url" -DPELORIN_ENGINE_URL="http://127.0.0.1:$port/MSI/2.0/" "$@" >/dev/null
+    nice cmake --build "$build" --target Pelorin -j2 >/dev/null
+    rm -rf "$run" && mkdir -p "$run"
+    cp "$build/Pelorin.exe" "$run/Pelorin.exe"
+  }
+  if want 3 || want 5; then setup_build setup download-run; fi
+  # Figure 6's: each download tried three times.
+  if want 6; then setup_build retrying retrying-run -DPELORIN_DOWNLOAD_TRIES=3; fi
 
   python3 tests/wine/server/download_server.py --root "$out/packages" --port "$port" --daemon \
       --pid-file "$server_pid_file" --log-file "$server_log" --lifetime 7200 --idle 900 >/dev/null
@@ -351,7 +367,7 @@ throttled() {
   "$@" >"$out/program.txt" 2>&1 &
   pid=$!
   for _ in $(seq $((throttle_s * 80))); do
-    grep -q $'\tcomplete$' "$server_log" && complete=1 && break
+    grep -q $'\tcomplete\t' "$server_log" && complete=1 && break
     sample "$pid"
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.05
@@ -413,6 +429,53 @@ if want 5; then
   bare_install() { timed "install baseline" "$WINE" "$bin/baseline.exe" install "${url}Tamaris.x64.En.msi"; installed baseline; }
   runs_of 5 setup_install bare_install
   row "5. download ${package_mb} MB, check, install (ms)" "$(med 5 a)" "$(med 5 b)"
+fi
+
+# ------------------------------------------------------------------ 6. cut and resumed
+
+# resumed SETTINGS: one run of the retrying setup against the server set so;
+# prints its wall time in ms, its exit status, the bytes served and the
+# requests. A setup that asks nothing more for 30 s after a cut (longer than
+# any wait between tries) shows its message and waits for OK; it is ended
+# there (or after 15 minutes in all), with "-" for its time and "ended" for
+# its status.
+resumed() {
+  local start pid status=0 ms
+  control reset
+  control "set?$1"
+  : >"$server_log"
+  start="$(now_ms)"
+  "$WINE" "$out/retrying-run/Pelorin.exe" >/dev/null 2>&1 &
+  pid=$!
+  for _ in $(seq 1800); do
+    kill -0 "$pid" 2>/dev/null || break
+    if [ "$(tail -n 1 "$server_log" | cut -f5)" = cut ] && (($(date +%s) - $(stat -c %Y "$server_log") > 30)); then
+      break
+    fi
+    sleep 0.5
+  done
+  ms=$(($(now_ms) - start))
+  if kill "$pid" 2>/dev/null; then
+    status=ended ms=-
+    wait "$pid" 2>/dev/null || true
+  else
+    wait "$pid" || status=$?
+  fi
+  echo "$ms $status $(awk -F'\t' '{ s += $4 } END { print s + 0, NR }' "$server_log")"
+  installed "the retrying setup"
+}
+if want 6; then
+  size="$(stat -c %s "$resumed_package")"
+  cut_twice() { resumed "root=resumed&mode=cut&cut_fraction=0.34&times=2"; }
+  uncut() { resumed "root=resumed"; }
+  runs_of 6 cut_twice uncut
+  row "6. ${resumed_mb} MB cut twice, resumed (ms)" "$(med 6 a 1)" "$(med 6 b 1)"
+  row "6. bytes served, cut twice / uncut" "$(med 6 a 3)" "$(med 6 b 3)"
+  statuses() { awk '{ print $2 }' "$results/6.$1" | sort | uniq -c | awk '{ printf "%s%s x%s", (NR > 1 ? ", " : ""), $2, $1 }'; }
+  notes+=("6: both columns are the setup built with PELORIN_DOWNLOAD_TRIES=3, on a package of $size bytes: \
+\"setup\" with the connection cut after 34 % of the file on each of the first two requests, \"baseline\" uncut; \
+requests per run (median) $(med 6 a 4) and $(med 6 b 4); exit status as Linux sees it (the code modulo 256; \
+ended: it asked nothing more after a cut and waited on its message): cut $(statuses a); uncut $(statuses b)")
 fi
 
 print_table

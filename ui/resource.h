@@ -40,4 +40,5 @@
 #define MSG_BAD_OPERATION 34
 #define MSG_NO_PACKAGE_FOR_SYSTEM 36
 #define MSG_USAGE 37
+#define MSG_DOWNLOAD_RETRY 38
 #define MSG_APP_TITLE 57344    // 0xE000, the application title

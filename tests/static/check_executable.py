@@ -114,8 +114,8 @@ def main():
     for dialog in (129, 1101):
         langs = set(res.get(RT_DIALOG, {}).get(dialog, {}))
         check(langs == LANGUAGES, "dialog %d in the four languages (found %s)" % (dialog, sorted(langs)))
-    # String IDs 12..37 live in block 1 and 2, 57344 in block 3585.
-    for block in (1, 2, 3585):
+    # String IDs 12..15 live in block 1, 16..31 in block 2, 32..38 in block 3, 57344 in block 3585.
+    for block in (1, 2, 3, 3585):
         langs = set(res.get(RT_STRING, {}).get(block, {}))
         check(langs == LANGUAGES, "string block %d in the four languages (found %s)" % (block, sorted(langs)))
     manifests = res.get(RT_MANIFEST, {})

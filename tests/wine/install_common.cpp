@@ -298,13 +298,14 @@ std::vector<ServedRequest> Log() {
   }
   for (const std::string& line : Split(body, '\n')) {
     std::vector<std::string> fields = Split(Trimmed(line), '\t');
-    if (fields.size() != 5) continue;
+    if (fields.size() < 5) continue;
     ServedRequest request;
     request.method = fields[0];
     request.path = fields[1];
     request.status = atoi(fields[2].c_str());
     request.bytes = strtoul(fields[3].c_str(), nullptr, 10);
     request.end = fields[4];
+    if (fields.size() > 5 && fields[5] != "-") request.rangeStart = strtoll(fields[5].c_str(), nullptr, 10);
     request.package = QueryValue(request.path, "paket");
     if (request.package.empty() && request.path.compare(0, 9, "/MSI/2.0/") == 0) request.package = request.path.substr(9);
     if (request.package.empty() && request.path.compare(0, 7, "/files/") == 0)

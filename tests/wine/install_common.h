@@ -62,6 +62,7 @@ struct ServedRequest {
   int status = 0;
   size_t bytes = 0;     // body bytes the server sent
   std::string end;      // "complete", "cut" or "aborted"
+  long long rangeStart = -1;  // the N of "Range: bytes=N-"; -1: no range asked
 };
 
 // The download server that the test fixture started on the port compiled

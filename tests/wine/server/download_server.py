@@ -12,6 +12,11 @@ Serves the files of one folder the way the product's server does:
                                          served folder, as a plain static host
                                          or CDN serves a folder
 
+Every file answer carries an ETag (of the file's path, size and time) and
+its Last-Modified, and answers "Range: bytes=N-" with 206 and
+"Content-Range: bytes N-END/TOTAL" from N on (416 past the end), unless an
+If-Range names neither of the two: then the whole file, 200.
+
 It listens on 127.0.0.1 only, and stops by itself: after --lifetime seconds
 in all, or after --idle seconds without a request. Each request is logged.
 
@@ -21,10 +26,12 @@ the same port (not logged):
     /control/set?mode=...&root=...&...   change the behaviour (see Behaviour)
     /control/reset                       default behaviour, empty log
     /control/log                         the request log, one line a request:
-                                         METHOD<TAB>PATH<TAB>STATUS<TAB>BYTES SENT<TAB>END
+                                         METHOD<TAB>PATH<TAB>STATUS<TAB>BYTES SENT<TAB>END<TAB>RANGE<TAB>IF-RANGE
                                          END is "complete", "cut" (the server
                                          closed early on purpose) or "aborted"
-                                         (the client went away)
+                                         (the client went away); RANGE the N
+                                         of the request's "Range: bytes=N-",
+                                         IF-RANGE its If-Range ("-": none)
     /control/stop                        stop now
 
 Command line:
@@ -39,7 +46,11 @@ in the background (for a test fixture); --stop ends the server of a pid file.
 """
 
 import argparse
+import copy
+import email.utils
+import hashlib
 import os
+import re
 import select
 import signal
 import socket
@@ -76,6 +87,19 @@ class Behaviour:
     announce: the length to announce instead of the file's own (-1: the
             file's own); in modes normal, slow and endless
     to:     the folder a redirect sends to
+    ranges: 1 answers Range as above (modes normal, slow, cut, stall); 0
+            ignores it and sends the whole file with 200 every time
+    cut_fraction: in modes cut and stall, the part of the file (0.4: 40 %)
+            that an answer sends before it stops, instead of `cut` bytes;
+            counted from where the answer starts, never the whole rest
+    retry_after: in mode status, the value of a Retry-After header ("1")
+    times:  the behaviour holds for the next `times` requests only (0: for
+            all); later ones get the file whole or by range as in mode
+            normal, from `then_root` when it is set (from the folder in the
+            path of /files/ otherwise). So "mode=cut&cut_fraction=0.4&times=1"
+            cuts the first request at 40 % and serves the rest on the next
+    then_root: the folder that serves the requests after the first `times`
+            (another version of the file: another ETag)
     """
 
     def __init__(self):
@@ -89,20 +113,32 @@ class Behaviour:
         self.rate = 0.0
         self.announce = -1
         self.to = ""
+        self.ranges = 1
+        self.cut_fraction = -1.0
+        self.retry_after = ""
+        self.times = 0
+        self.then_root = ""
 
     def update(self, query):
         for key, values in query.items():
             value = values[-1]
-            if key in ("mode", "root", "to"):
+            if key in ("mode", "root", "to", "retry_after", "then_root"):
                 setattr(self, key, value)
-            elif key in ("chunk", "status", "cut", "announce"):
+            elif key in ("chunk", "status", "cut", "announce", "ranges", "times"):
                 setattr(self, key, int(value))
-            elif key in ("delay", "hold", "rate"):
+            elif key in ("delay", "hold", "rate", "cut_fraction"):
                 setattr(self, key, float(value))
             else:
                 raise ValueError("unknown setting " + key)
         if self.mode not in ("normal", "slow", "status", "cut", "stall", "endless", "redirect"):
             raise ValueError("unknown mode " + self.mode)
+
+    def later(self):
+        """How a request after the first `times` is answered."""
+        later = Behaviour()
+        later.root = self.then_root or self.root
+        later.then_root, later.ranges = self.then_root, self.ranges
+        return later
 
 
 class State:
@@ -111,6 +147,7 @@ class State:
         self.lock = threading.Lock()
         self.behaviour = Behaviour()
         self.log = []
+        self.served = 0  # requests answered by the behaviour since it was set
         self.log_file = log_file
         self.last_request = time.monotonic()
 
@@ -146,9 +183,12 @@ class Handler(BaseHTTPRequestHandler):
             self.control(url)
             return
         with self.state.lock:
-            b = self.state.behaviour
-            behaviour = Behaviour()
-            behaviour.__dict__.update(b.__dict__)
+            behaviour = copy.copy(self.state.behaviour)
+            if not url.path.startswith("/elsewhere/"):
+                self.state.served += 1
+            later = behaviour.times and self.state.served > behaviour.times
+        if later:
+            behaviour = behaviour.later()
         name = None
         if url.path == "/prenos/" or url.path == "/prenos":
             values = urllib.parse.parse_qs(url.query, keep_blank_values=True).get("paket")
@@ -165,17 +205,18 @@ class Handler(BaseHTTPRequestHandler):
             # A static host: the path names the file below the served folder;
             # the behaviour's mode applies, its root does not.
             folder, _, name = urllib.parse.unquote(url.path[len("/files/"):]).rpartition("/")
-            behaviour.root = folder
+            behaviour.root = behaviour.then_root if later and behaviour.then_root else folder
         if behaviour.hold:
             time.sleep(behaviour.hold)
         sent, end = 0, "complete"
         try:
             if behaviour.mode == "status":
                 status = behaviour.status
-                self.answer_page(status, "Error %d" % status if status >= 400 else "Tamaris downloads", head)
+                self.answer_page(status, "Error %d" % status if status >= 400 else "Tamaris downloads", head,
+                                 behaviour.retry_after)
             elif behaviour.mode == "redirect":
                 status = 302
-                self.answer_redirect("/elsewhere/%s/%s" % (behaviour.to, urllib.parse.quote(name or "")))
+                self.answer_small(302, b"", head, Location="/elsewhere/%s/%s" % (behaviour.to, urllib.parse.quote(name or "")))
             else:
                 path = self.file_of(behaviour.root, name)
                 if path is None:
@@ -183,11 +224,14 @@ class Handler(BaseHTTPRequestHandler):
                     self.answer_page(status, "No such file", head)
                 else:
                     status = 200
-                    sent, end = self.answer_file(path, behaviour, head)
+                    status, sent, end = self.answer_file(path, behaviour, head)
         except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError) as e:
             end = "aborted"
-            sent = getattr(e, "sent", sent)
-        self.state.record("%s\t%s\t%d\t%d\t%s" % (self.command, self.path, status, sent, end))
+            sent, status = getattr(e, "sent", sent), getattr(e, "status", status)
+        asked = self.range_start()
+        self.state.record("%s\t%s\t%d\t%d\t%s\t%s\t%s" % (self.command, self.path, status, sent, end,
+                                                      "-" if asked is None else asked,
+                                                      self.headers.get("If-Range", "-")))
 
     def file_of(self, root, name):
         if not name or "/" in name or "\\" in name or name in (".", ".."):
@@ -198,10 +242,17 @@ class Handler(BaseHTTPRequestHandler):
         path = os.path.join(folder, name)
         return path if os.path.isfile(path) else None
 
-    def answer_page(self, status, text, head):
-        body = ("<html><body><h1>%s</h1></body></html>" % text).encode()
+    def range_start(self):
+        """The N of "Range: bytes=N-", or None."""
+        match = re.fullmatch(r"\s*bytes=(\d+)-\s*", self.headers.get("Range", ""))
+        return int(match.group(1)) if match else None
+
+    def answer_small(self, status, body, head, **headers):
+        """An answer that no cache keeps: a page, a redirect, a control answer."""
         self.send_response(status)
-        self.send_header("Content-Type", "text/html")
+        for name, value in headers.items():
+            if value:
+                self.send_header(name.replace("_", "-"), value)
         self.send_header("Content-Length", str(len(body)))
         self.send_header("Cache-Control", "no-cache, no-store")
         self.send_header("Connection", "close")
@@ -210,14 +261,9 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
         self.close_connection = True
 
-    def answer_redirect(self, location):
-        self.send_response(302)
-        self.send_header("Location", location)
-        self.send_header("Content-Length", "0")
-        self.send_header("Cache-Control", "no-cache, no-store")
-        self.send_header("Connection", "close")
-        self.end_headers()
-        self.close_connection = True
+    def answer_page(self, status, text, head, retry_after=""):
+        body = ("<html><body><h1>%s</h1></body></html>" % text).encode()
+        self.answer_small(status, body, head, Retry_After=retry_after, Content_Type="text/html")
 
     def client_gone(self, wait):
         """Waits up to `wait` seconds; true once the client closed its end."""
@@ -230,12 +276,31 @@ class Handler(BaseHTTPRequestHandler):
             return True
 
     def answer_file(self, path, behaviour, head):
+        """Sends the file (or its range); answers (status, bytes sent, end)."""
         with open(path, "rb") as f:
             data = f.read()
-        self.send_response(200)
+            info = os.fstat(f.fileno())
+        tag = '"%s"' % hashlib.sha1(("%s:%d:%d" % (path, info.st_size, info.st_mtime_ns)).encode()).hexdigest()[:16]
+        modified = email.utils.formatdate(info.st_mtime, usegmt=True)
+        status, start = 200, 0
+        asked = self.range_start()
+        if asked is not None and behaviour.ranges and behaviour.mode != "endless" and \
+                self.headers.get("If-Range", tag) in (tag, modified):
+            if asked >= len(data):
+                self.answer_page(416, "Range not satisfiable", head)
+                return 416, 0, "complete"
+            status, start = 206, asked
+        body = data[start:]
+        self.send_response(status)
         self.send_header("Content-Type", "application/x-msi")
+        self.send_header("ETag", tag)
+        self.send_header("Last-Modified", modified)
+        if behaviour.ranges:
+            self.send_header("Accept-Ranges", "bytes")
+        if status == 206:
+            self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))
         if behaviour.mode != "endless" or behaviour.announce >= 0:
-            announced = behaviour.announce if behaviour.announce >= 0 and behaviour.mode != "stall" else len(data)
+            announced = behaviour.announce if behaviour.announce >= 0 and behaviour.mode != "stall" else len(body)
             self.send_header("Content-Length", str(announced))
         # Every answer comes from here, never from a client's cache.
         self.send_header("Cache-Control", "no-cache")
@@ -243,27 +308,24 @@ class Handler(BaseHTTPRequestHandler):
         self.end_headers()
         self.close_connection = True
         if head:
-            return 0, "complete"
+            return status, 0, "complete"
+        cut = int(behaviour.cut_fraction * len(data)) if behaviour.cut_fraction >= 0 else behaviour.cut
         sent = 0
         try:
-            if behaviour.mode == "cut":
-                part = data[: max(0, min(behaviour.cut, len(data) - 1))]
+            if behaviour.mode in ("cut", "stall"):
+                part = body[: max(0, min(cut, len(body) - 1))]
                 self.wfile.write(part)
                 self.wfile.flush()
                 sent = len(part)
-                # Close hard, so the client sees the connection end early.
-                self.connection.shutdown(socket.SHUT_RDWR)
-                return sent, "cut"
-            if behaviour.mode == "stall":
-                part = data[: max(0, min(behaviour.cut, len(data) - 1))]
-                self.wfile.write(part)
-                self.wfile.flush()
-                sent = len(part)
+                if behaviour.mode == "cut":
+                    # Close hard, so the client sees the connection end early.
+                    self.connection.shutdown(socket.SHUT_RDWR)
+                    return status, sent, "cut"
                 started = time.monotonic()
                 while time.monotonic() - started < 600:
                     if self.client_gone(0.1):
-                        return sent, "aborted"
-                return sent, "cut"
+                        return status, sent, "aborted"
+                return status, sent, "cut"
             if behaviour.mode == "endless":
                 step = max(1, behaviour.chunk)
                 offset = 0
@@ -274,26 +336,26 @@ class Handler(BaseHTTPRequestHandler):
                     offset += len(piece)
                     sent = offset
                     if self.client_gone(behaviour.delay):
-                        return sent, "aborted"
+                        return status, sent, "aborted"
             if behaviour.mode == "slow":
                 step = max(1, behaviour.chunk)
                 started = time.monotonic()
-                for offset in range(0, len(data), step):
+                for offset in range(0, len(body), step):
                     if behaviour.rate > 0:
                         wait = started + offset / behaviour.rate - time.monotonic()
                         if wait > 0:
                             time.sleep(wait)
                     elif offset:
                         time.sleep(behaviour.delay)
-                    self.wfile.write(data[offset : offset + step])
+                    self.wfile.write(body[offset : offset + step])
                     self.wfile.flush()
-                    sent = offset + len(data[offset : offset + step])
-                return sent, "complete"
-            self.wfile.write(data)
+                    sent = offset + len(body[offset : offset + step])
+                return status, sent, "complete"
+            self.wfile.write(body)
             self.wfile.flush()
-            return len(data), "complete"
+            return status, len(body), "complete"
         except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError) as e:
-            e.sent = sent
+            e.sent, e.status = sent, status
             raise
 
     def control(self, url):
@@ -301,6 +363,7 @@ class Handler(BaseHTTPRequestHandler):
         status, text = 200, "ok\n"
         if url.path == "/control/set":
             with self.state.lock:
+                self.state.served = 0
                 try:
                     self.state.behaviour.update(query)
                 except ValueError as e:
@@ -308,7 +371,7 @@ class Handler(BaseHTTPRequestHandler):
         elif url.path == "/control/reset":
             with self.state.lock:
                 self.state.behaviour = Behaviour()
-                self.state.log = []
+                self.state.log, self.state.served = [], 0
         elif url.path == "/control/log":
             with self.state.lock:
                 text = "".join(line + "\n" for line in self.state.log)
@@ -316,15 +379,7 @@ class Handler(BaseHTTPRequestHandler):
             threading.Thread(target=self.server.shutdown, daemon=True).start()
         else:
             status, text = 404, "unknown control request\n"
-        body = text.encode()
-        self.send_response(status)
-        self.send_header("Content-Type", "text/plain; charset=utf-8")
-        self.send_header("Content-Length", str(len(body)))
-        self.send_header("Cache-Control", "no-cache, no-store")
-        self.send_header("Connection", "close")
-        self.end_headers()
-        self.wfile.write(body)
-        self.close_connection = True
+        self.answer_small(status, text.encode(), False, Content_Type="text/plain; charset=utf-8")
 
 
 class Server(ThreadingHTTPServer):

@@ -44,11 +44,12 @@ add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/product
 
 # Setups with the test server's address compiled in.
 set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
+set(_tries_retrying 3)  # "retrying": Tamaris's records, each download tried three times; the others once
 set(_install_setups)
 foreach(variant tamaris one_language ask_first patch_only no_download_url bad_operation lang_zero installupd
-        long_version no_data_limit pinned pinned_other)
+        long_version no_data_limit pinned pinned_other retrying)
   set(_pin "")
-  if(variant MATCHES "^(tamaris|pinned|pinned_other)$")
+  if(variant MATCHES "^(tamaris|pinned|pinned_other|retrying)$")
     set(_config "${CMAKE_SOURCE_DIR}/app/config_tamaris.cpp")
     if(DEFINED _pin_${variant})
       set(_pin "${_pin_${variant}}")
@@ -61,7 +62,8 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
       DOWNLOAD_URL "${_install_url}"
       ENGINE_URL "${_install_engine_url}"
       OUTPUT_NAME "install_${variant}"
-      TRUSTED_SIGNER "${_pin}")
+      TRUSTED_SIGNER "${_pin}"
+      DOWNLOAD_TRIES "${_tries_${variant}}")
   set_target_properties(pelorin_install_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${_install_setups_dir}")
   target_compile_definitions(pelorin_install_${variant} PRIVATE PELORIN_TEST_SETUP=install_${variant})
   list(APPEND _install_setups pelorin_install_${variant})

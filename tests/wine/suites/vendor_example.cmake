@@ -23,7 +23,8 @@ pelorin_add_setup(pelorin_example_orvella
     CONFIG_SOURCE "${_orvella_source}/config_orvella.cpp"
     DOWNLOAD_URL "http://127.0.0.1:${PELORIN_TEST_PORT}/files/orvella/"
     ENGINE_URL "${_install_engine_url}"
-    OUTPUT_NAME "OrvellaSetup-unsigned")
+    OUTPUT_NAME "OrvellaSetup-unsigned"
+    DOWNLOAD_TRIES 3)
 set_target_properties(pelorin_example_orvella PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/example")
 
 # Signed with the packages' certificate, so that their check asks nothing.

@@ -9,3 +9,5 @@ CPelorinApp& App() { return theApp; }
 // No signer is pinned in test programs; the pin is tried with a setup built
 // with one.
 extern const wchar_t* const g_trustedSigner = L"";
+// One try, the default build's; more are tried with a setup built with more.
+extern const unsigned g_downloadTries = 1;
