@@ -97,3 +97,15 @@ TEST(AdminTarget, ParsingTheCutTextAgainGivesTheSameFolder) {
   EXPECT_EQ(first, second);
   EXPECT_STREQ(second, L"D:\\Admin");
 }
+
+// What the engine may be given: a double quote anywhere would end TARGETDIR's
+// value and let the rest add properties; 260 characters overflow the engine.
+TEST(AdminTarget, FolderWithADoubleQuoteOrOfMaxPathCharactersIsNotAcceptable) {
+  const std::wstring longest(259, L'd');
+  for (const std::wstring& folder : {std::wstring(L"C:\\img"), std::wstring(L"\\\\host\\share\\Admin Image"), longest})
+    EXPECT_TRUE(AdminTargetAcceptable(folder.c_str())) << folder.size();
+  for (const std::wstring& folder : {Parse(L"/a C:\\img\"PATCH=\"\\\\host\\x.msp").target, Parse(L"/a \"\"").target,
+                                     std::wstring(L"\"C:\\img"), longest + L"d"})
+    EXPECT_FALSE(AdminTargetAcceptable(folder.c_str())) << folder.size();
+  EXPECT_EQ(Parse(L"/a C:\\img\"PATCH=\"\\\\host\\x.msp").target, L"C:\\img\"PATCH=\"\\\\host\\x.msp");
+}

@@ -8,10 +8,15 @@
 #                        only the certificates, and the pins of their keys
 #                        (made when the build is configured: a setup that
 #                        pins a signer has the pin compiled in)
+#   build_packages.sh --sign CERTIFICATE IN OUT OUTPUT_DIR
+#                        signs IN into OUT with one of those certificates
+#                        ("signer" or "other")
 #
 # OUTPUT_DIR receives:
-#   certificates/        test CA and code-signing certificate (made once, kept),
-#                        and {ca,signer}.pin: the SHA-256 of each one's public key
+#   certificates/        test CA and code-signing certificates "signer" (of the
+#                        packages) and "other" (of nothing here), made once and
+#                        kept, and {ca,signer,other}.pin: the SHA-256 of each
+#                        one's public key
 #   signed/              Tamaris.{Win32,x64,ARM64}.{Sl,En}.msi, ProductVersion 4.12,
 #                        signed: what the download server normally serves
 #   signed/Tamaris.x64.{Sl,En}.msp
@@ -29,20 +34,33 @@
 # Program Files ("Tamaris 4.12 x64 En", ...), whose text names the package.
 set -euo pipefail
 
-certificates_only=""
+certificates_only="" sign_only=""
 if [ "${1:-}" = --certificates ]; then certificates_only=1; shift; fi
+if [ "${1:-}" = --sign ]; then sign_only=1 sign_with="$2" sign_in="$3" sign_out="$4"; shift 4; fi
 out="${1:?usage: build_packages.sh [--certificates] OUTPUT_DIR}"
 here="$(cd "$(dirname "$0")" && pwd)"
 wxs="$here/tamaris.wxs"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
+certs="$out/certificates"
+sign() {  # sign IN OUT [CERTIFICATE]
+  local c="${3:-signer}"
+  osslsigncode sign -certs "$certs/$c.crt" -ac "$certs/ca.crt" -key "$certs/$c.key" \
+      -h sha256 -n "Tamaris" -in "$1" -out "$2" >/dev/null
+}
+# Signing a file needs the certificates only, and leaves the work folder
+# alone: the packages may be built meanwhile.
+if [ -n "$sign_only" ]; then
+  rm -f "$sign_out"
+  sign "$sign_in" "$sign_out" "$sign_with"
+  exit 0
+fi
 work="$out/work"
 rm -rf "$work"
 mkdir -p "$work"
 
-# --- Certificates: a CA of our own and a code-signing certificate it issued.
-certs="$out/certificates"
-if [ ! -f "$certs/signer.crt" ] || [ ! -f "$certs/signer.key" ] || [ ! -f "$certs/signer.pin" ]; then
+# --- Certificates: a CA of our own and two code-signing certificates it issued.
+if [ ! -f "$certs/signer.key" ] || [ ! -f "$certs/other.pin" ]; then
   mkdir -p "$certs"
   cat > "$certs/ca.cnf" <<'EOF'
 [req]
@@ -65,15 +83,17 @@ EOF
   openssl req -x509 -new -newkey rsa:2048 -nodes -sha256 -days 3650 \
       -config "$certs/ca.cnf" -extensions ca \
       -keyout "$certs/ca.key" -out "$certs/ca.crt" 2>/dev/null
-  openssl req -new -newkey rsa:2048 -nodes -sha256 \
-      -subj "/CN=Tamaris Test Code Signing/O=Tamaris Test" \
-      -keyout "$certs/signer.key" -out "$work/signer.csr" 2>/dev/null
-  openssl x509 -req -in "$work/signer.csr" -CA "$certs/ca.crt" -CAkey "$certs/ca.key" \
-      -CAcreateserial -days 3650 -sha256 -extfile "$certs/ca.cnf" -extensions signer \
-      -out "$certs/signer.crt" 2>/dev/null
+  for c in signer other; do
+    openssl req -new -newkey rsa:2048 -nodes -sha256 \
+        -subj "/CN=Tamaris Test Code Signing ($c)/O=Tamaris Test" \
+        -keyout "$certs/$c.key" -out "$work/$c.csr" 2>/dev/null
+    openssl x509 -req -in "$work/$c.csr" -CA "$certs/ca.crt" -CAkey "$certs/ca.key" \
+        -CAcreateserial -days 3650 -sha256 -extfile "$certs/ca.cnf" -extensions signer \
+        -out "$certs/$c.crt" 2>/dev/null
+  done
   # The pin of a key: SHA-256 of its SubjectPublicKeyInfo, as a vendor
   # computes it for the setup's build option.
-  for c in ca signer; do
+  for c in ca signer other; do
     openssl x509 -in "$certs/$c.crt" -noout -pubkey | openssl pkey -pubin -outform der | sha256sum | cut -d' ' -f1 \
         > "$certs/$c.pin"
   done
@@ -82,10 +102,6 @@ if [ -n "$certificates_only" ]; then rm -rf "$work"; exit 0; fi
 rm -rf "$out/signed" "$out/unsigned" "$out/tampered" "$out/older" "$out/longversion"
 mkdir -p "$out/signed" "$out/unsigned" "$out/tampered" "$out/older" "$out/longversion"
 
-sign() {  # sign IN OUT
-  osslsigncode sign -certs "$certs/signer.crt" -ac "$certs/ca.crt" -key "$certs/signer.key" \
-      -h sha256 -n "Tamaris" -in "$1" -out "$2" >/dev/null
-}
 
 : > "$out/products.txt"
 
