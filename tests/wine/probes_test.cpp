@@ -478,7 +478,7 @@ TEST_F(PlantedLibrary, DataFileIsTheSystemFolderCopy) {
     FreeLibrary(data);
     HMODULE plain = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_AS_DATAFILE);  // the control
     EXPECT_TRUE(plain && ImageSize(plain) == plantedSize) << "the plain search finds no plant";
-    if (plain) FreeLibrary(plain);
+    FreeLibrary(plain);
   }
 }
 

@@ -8,15 +8,10 @@
 #                        only the certificates, and the pins of their keys
 #                        (made when the build is configured: a setup that
 #                        pins a signer has the pin compiled in)
-#   build_packages.sh --sign CERTIFICATE IN OUT OUTPUT_DIR
-#                        signs IN into OUT with one of those certificates
-#                        ("signer" or "other")
 #
 # OUTPUT_DIR receives:
-#   certificates/        test CA and code-signing certificates "signer" (of the
-#                        packages) and "other" (of nothing here), made once and
-#                        kept, and {ca,signer,other}.pin: the SHA-256 of each
-#                        one's public key
+#   certificates/        test CA, code-signing certificates signer and other (made
+#                        once, kept) and {ca,signer,other}.pin: each one's key hash
 #   signed/              Tamaris.{Win32,x64,ARM64}.{Sl,En}.msi, ProductVersion 4.12,
 #                        signed: what the download server normally serves
 #   signed/Tamaris.x64.{Sl,En}.msp
@@ -34,32 +29,19 @@
 # Program Files ("Tamaris 4.12 x64 En", ...), whose text names the package.
 set -euo pipefail
 
-certificates_only="" sign_only=""
+certificates_only=""
 if [ "${1:-}" = --certificates ]; then certificates_only=1; shift; fi
-if [ "${1:-}" = --sign ]; then sign_only=1 sign_with="$2" sign_in="$3" sign_out="$4"; shift 4; fi
 out="${1:?usage: build_packages.sh [--certificates] OUTPUT_DIR}"
 here="$(cd "$(dirname "$0")" && pwd)"
 wxs="$here/tamaris.wxs"
 mkdir -p "$out"
 out="$(cd "$out" && pwd)"
-certs="$out/certificates"
-sign() {  # sign IN OUT [CERTIFICATE]
-  local c="${3:-signer}"
-  osslsigncode sign -certs "$certs/$c.crt" -ac "$certs/ca.crt" -key "$certs/$c.key" \
-      -h sha256 -n "Tamaris" -in "$1" -out "$2" >/dev/null
-}
-# Signing a file needs the certificates only, and leaves the work folder
-# alone: the packages may be built meanwhile.
-if [ -n "$sign_only" ]; then
-  rm -f "$sign_out"
-  sign "$sign_in" "$sign_out" "$sign_with"
-  exit 0
-fi
 work="$out/work"
 rm -rf "$work"
 mkdir -p "$work"
 
 # --- Certificates: a CA of our own and two code-signing certificates it issued.
+certs="$out/certificates"
 if [ ! -f "$certs/signer.key" ] || [ ! -f "$certs/other.pin" ]; then
   mkdir -p "$certs"
   cat > "$certs/ca.cnf" <<'EOF'
@@ -102,6 +84,10 @@ if [ -n "$certificates_only" ]; then rm -rf "$work"; exit 0; fi
 rm -rf "$out/signed" "$out/unsigned" "$out/tampered" "$out/older" "$out/longversion"
 mkdir -p "$out/signed" "$out/unsigned" "$out/tampered" "$out/older" "$out/longversion"
 
+sign() {  # sign IN OUT
+  osslsigncode sign -certs "$certs/signer.crt" -ac "$certs/ca.crt" -key "$certs/signer.key" \
+      -h sha256 -n "Tamaris" -in "$1" -out "$2" >/dev/null
+}
 
 : > "$out/products.txt"
 

@@ -71,14 +71,15 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
   list(APPEND _install_setups pelorin_install_${variant})
 endforeach()
 
-foreach(certificate signer other)
-  set(_signed "${_install_setups_dir}/install_pinned_self_${certificate}.exe")
-  add_custom_command(OUTPUT "${_signed}"
-      COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" --sign ${certificate}
-              "$<TARGET_FILE:pelorin_install_pinned_self>" "${_signed}" "${_packages_dir}"
-      DEPENDS pelorin_install_pinned_self "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh")
-  add_custom_target(pelorin_install_pinned_self_${certificate} ALL DEPENDS "${_signed}")
-  list(APPEND _install_setups pelorin_install_pinned_self_${certificate})
+set(_certificates "${_packages_dir}/certificates")
+foreach(c signer other)
+  set(_signed "${_install_setups_dir}/install_pinned_self_${c}.exe")
+  add_custom_command(OUTPUT "${_signed}" COMMAND ${CMAKE_COMMAND} -E rm -f "${_signed}"
+      COMMAND osslsigncode sign -certs "${_certificates}/${c}.crt" -ac "${_certificates}/ca.crt" -key
+              "${_certificates}/${c}.key" -h sha256 -in "$<TARGET_FILE:pelorin_install_pinned_self>" -out "${_signed}"
+      DEPENDS pelorin_install_pinned_self)
+  add_custom_target(pelorin_install_pinned_self_${c} ALL DEPENDS "${_signed}")
+  list(APPEND _install_setups pelorin_install_pinned_self_${c})
 endforeach()
 
 # The download server, as a fixture of the scenarios.
