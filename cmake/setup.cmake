@@ -69,7 +69,7 @@ function(pelorin_add_setup target)
   # definition.
   set(_pin_source "${CMAKE_CURRENT_BINARY_DIR}/${target}_trusted_signer.cpp")
   file(CONFIGURE OUTPUT "${_pin_source}" CONTENT
-      "// Made by pelorin_add_setup from the setup's TRUSTED_SIGNER.\nextern const wchar_t* const g_trustedSigner = L\"${S_TRUSTED_SIGNER}\";\n")
+      "// Made by pelorin_add_setup from the setup's TRUSTED_SIGNER.\n#include \"install/signature.h\"\n\nconst wchar_t* const g_trustedSigner = L\"${S_TRUSTED_SIGNER}\";\n")
   add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/afx/winmain.cpp" "${CMAKE_SOURCE_DIR}/app/main.cpp"
       "${S_CONFIG_SOURCE}" "${_pin_source}" "${PELORIN_RESOURCES}")
   add_dependencies(${target} pelorin_icon)

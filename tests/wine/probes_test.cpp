@@ -7,7 +7,8 @@
 //  - the single-instance guard's answers and mutex names;
 //  - afx/system_library.h: a DLL named like a system library, planted beside
 //    the program and in its working folder, is not the one LoadSystemLibrary
-//    loads.
+//    loads, nor what it loads, also where the safe search order is missing
+//    (g_librarySeams).
 #include <gtest/gtest.h>
 
 #include <stddef.h>
