@@ -5,31 +5,48 @@
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
 #endif
+#ifndef LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR
+#define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100
+#endif
 
 namespace {
+
+FARPROC FindLoaderEntry(const char* name) {
+  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  return kernel ? GetProcAddress(kernel, name) : nullptr;
+}
 
 // The flag LOAD_LIBRARY_SEARCH_SYSTEM32 is understood only where the platform
 // has AddDllDirectory (Windows 8, or Windows 7 with its loader update); older
 // systems get the full path of the system folder instead.
-bool SearchFlagsSupported() {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  return kernel && GetProcAddress(kernel, "AddDllDirectory") != nullptr;
-}
+bool SearchFlagsSupported() { return g_librarySeams.findLoaderEntry("AddDllDirectory") != nullptr; }
 
 }  // namespace
 
+LibrarySeams g_librarySeams = {FindLoaderEntry};
+
 void RestrictLibrarySearch() {
-  HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  if (!kernel) return;
   typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
   auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+      reinterpret_cast<void*>(g_librarySeams.findLoaderEntry("SetDefaultDllDirectories")));
   if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Takes the current folder out of the search of older systems too.
   typedef BOOL(WINAPI * SetDllDirectoryFn)(LPCWSTR);
   auto setDllDirectory =
-      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryW")));
+      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(g_librarySeams.findLoaderEntry("SetDllDirectoryW")));
   if (setDllDirectory) setDllDirectory(L"");
+}
+
+HMODULE LoadLibraryFromPath(const wchar_t* path, DWORD flags) {
+  const DWORD dataFile = LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_DATAFILE_EXCLUSIVE | LOAD_LIBRARY_AS_IMAGE_RESOURCE;
+  // A data file has no dependencies to look for.
+  if (flags & dataFile) return LoadLibraryExW(path, nullptr, flags);
+  if (SearchFlagsSupported())
+    return LoadLibraryExW(path, nullptr, flags | LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32);
+  // Without the flags, the plain search for the libraries that this one
+  // loads would begin in the setup's folder; the altered one begins in the
+  // library's own.
+  return LoadLibraryExW(path, nullptr, flags | LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 HMODULE LoadSystemLibrary(const wchar_t* name, DWORD flags) {
@@ -46,5 +63,5 @@ HMODULE LoadSystemLibrary(const wchar_t* name, DWORD flags) {
   if (length == 0 || length >= MAX_PATH) return nullptr;
   WString path;
   if (!path.Append(folder, length) || !path.Append(L'\\') || !path.Append(name)) return nullptr;
-  return LoadLibraryExW(path.c_str(), nullptr, flags);
+  return LoadLibraryFromPath(path.c_str(), flags);
 }

@@ -17,6 +17,21 @@ void RestrictLibrarySearch();
 // `flags` may add LOAD_LIBRARY_AS_DATAFILE. Null when it is not there.
 HMODULE LoadSystemLibrary(const wchar_t* name, DWORD flags = 0);
 
+// Loads the library at the full path `path` so that the libraries it loads in
+// turn are looked for in its own folder and the system folder, never in the
+// setup's folder first, on systems with the safe search order and without.
+// `flags` may add LOAD_LIBRARY_AS_DATAFILE.
+HMODULE LoadLibraryFromPath(const wchar_t* path, DWORD flags = 0);
+
+// Finds the loader's entries in kernel32.dll (AddDllDirectory,
+// SetDefaultDllDirectories, SetDllDirectoryW), whose presence decides how
+// libraries are loaded. Tests replace it, and restore it, to play a system
+// that lacks them (Vista, Windows 7 without its loader update).
+struct LibrarySeams {
+  FARPROC (*findLoaderEntry)(const char* name);
+};
+extern LibrarySeams g_librarySeams;
+
 // Looks up an entry of a loaded module, typed from the platform's own
 // prototype so that no calling convention is typed by hand.
 template <typename F>

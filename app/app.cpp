@@ -62,6 +62,13 @@ BOOL CPelorinApp::InitInstance() {
   m_isAdmin = UserIsAdministrator(m_notNt, m_osMajor);
   m_restartPending = FALSE;
 
+  // The setup's own file is held against writes, renames and deletion for the
+  // whole run: a second instance of it checks the signature of a downloaded
+  // redistributable, and must be the program that was started. A pin of
+  // "self" is the key of what is held, read before the first check ("/v").
+  m_exeHold.Reset(OpenHeldFile(m_exePath.c_str()));
+  PinSetupSigner(m_exePath.c_str(), m_exeHold ? m_exeHold.get() : nullptr);
+
   // The command line is served before the single-instance guard: the "/v"
   // check that a running setup asks of a second instance of itself must not
   // be stopped by the guard its parent holds.
@@ -79,11 +86,6 @@ BOOL CPelorinApp::InitInstance() {
     m_result = ERROR_INSTALL_ALREADY_RUNNING;
     return FALSE;
   }
-
-  // The setup's own file is held against writes, renames and deletion for the
-  // whole run: a second instance of it checks the signature of a downloaded
-  // redistributable, and must be the program that was started.
-  m_exeHold.Reset(OpenHeldFile(m_exePath.c_str()));
 
   // The main window exists before the worker starts: the worker's message
   // boxes are owned by it and its status lines are written into it. Without

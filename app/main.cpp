@@ -7,11 +7,8 @@ static CPelorinApp theApp;
 
 CPelorinApp& App() { return theApp; }
 
-#ifndef PELORIN_TRUSTED_SIGNER
-#define PELORIN_TRUSTED_SIGNER L""
-#endif
-// The signer pinned by the build option, if any (see install/signature.h).
-extern const wchar_t* const g_trustedSigner = PELORIN_TRUSTED_SIGNER;
+// The pinned signers, g_trustedSigner (install/signature.h), are defined in a
+// source that the build makes from the setup's option.
 
 #ifndef PELORIN_DOWNLOAD_TRIES
 #define PELORIN_DOWNLOAD_TRIES 1

@@ -57,15 +57,17 @@ set(PELORIN_RESOURCES "${CMAKE_SOURCE_DIR}/ui/res/pelorin.rc")
 file(GLOB _resource_inputs CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/ui/res/*.rc" "${CMAKE_SOURCE_DIR}/ui/res/*.manifest")
 set_source_files_properties("${PELORIN_RESOURCES}" PROPERTIES OBJECT_DEPENDS "${PELORIN_ICON};${_resource_inputs}")
 
+include("${CMAKE_CURRENT_LIST_DIR}/trusted_signer.cmake")
+
 # pelorin_add_setup(<target> CONFIG_SOURCE <file> DOWNLOAD_URL <url> ENGINE_URL <url> [OUTPUT_NAME <name>]
-#                   [TRUSTED_SIGNER <hex>] [DOWNLOAD_TRIES <n>])
-#   TRUSTED_SIGNER pins the signer of packages and redistributables: the
-#   SHA-256 of the signing certificate's public key (SubjectPublicKeyInfo) in
-#   hex, 64 digits; empty for none.
+#                   [TRUSTED_SIGNER <pin>] [DOWNLOAD_TRIES <n>])
+#   TRUSTED_SIGNER pins the signers of packages and redistributables (see
+#   pelorin_check_trusted_signer); empty for none.
 #   DOWNLOAD_TRIES is how many times a download is tried in all, 1 to 10;
 #   1 (the default) tries once, as a setup always did.
 function(pelorin_add_setup target)
-  cmake_parse_arguments(S "" "CONFIG_SOURCE;DOWNLOAD_URL;ENGINE_URL;OUTPUT_NAME;TRUSTED_SIGNER;DOWNLOAD_TRIES" "" ${ARGN})
+  # PARSE_ARGV keeps the ";" of a pin list within its one value.
+  cmake_parse_arguments(PARSE_ARGV 1 S "" "CONFIG_SOURCE;DOWNLOAD_URL;ENGINE_URL;OUTPUT_NAME;TRUSTED_SIGNER;DOWNLOAD_TRIES" "")
   if("${S_DOWNLOAD_TRIES}" STREQUAL "")
     set(S_DOWNLOAD_TRIES 1)
   endif()
@@ -74,12 +76,18 @@ function(pelorin_add_setup target)
   if(NOT "${S_DOWNLOAD_TRIES}" MATCHES "^([1-9]|10)$")
     message(FATAL_ERROR "The download tries of ${target} (PELORIN_DOWNLOAD_TRIES) must be a whole number from 1 to 10, not '${S_DOWNLOAD_TRIES}'")
   endif()
-  if(NOT "${S_TRUSTED_SIGNER}" MATCHES "^([0-9a-fA-F][0-9a-fA-F][0-9a-fA-F][0-9a-fA-F])*$" OR
-     NOT ("${S_TRUSTED_SIGNER}" STREQUAL "" OR "${S_TRUSTED_SIGNER}" MATCHES "^................................................................$"))
-    message(FATAL_ERROR "The trusted signer of ${target} must be 64 hex digits (a SHA-256), not '${S_TRUSTED_SIGNER}'")
+  pelorin_check_trusted_signer("${S_TRUSTED_SIGNER}" _wrong)
+  if(_wrong)
+    message(FATAL_ERROR "The trusted signer of ${target}, '${S_TRUSTED_SIGNER}', has ${_wrong}. "
+        "Give SHA-256 hashes of public keys (64 hex digits) or \"self\", separated by \";\", or nothing.")
   endif()
+  # The pin as a source of its own: a ";" cannot pass through a compile
+  # definition.
+  set(_pin_source "${CMAKE_CURRENT_BINARY_DIR}/${target}_trusted_signer.cpp")
+  file(CONFIGURE OUTPUT "${_pin_source}" CONTENT
+      "// Made by pelorin_add_setup from the setup's TRUSTED_SIGNER.\n#include \"install/signature.h\"\n\nconst wchar_t* const g_trustedSigner = L\"${S_TRUSTED_SIGNER}\";\n")
   add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/afx/winmain.cpp" "${CMAKE_SOURCE_DIR}/app/main.cpp"
-      "${S_CONFIG_SOURCE}" "${PELORIN_RESOURCES}")
+      "${S_CONFIG_SOURCE}" "${_pin_source}" "${PELORIN_RESOURCES}")
   add_dependencies(${target} pelorin_icon)
   if(S_OUTPUT_NAME)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME "${S_OUTPUT_NAME}")
@@ -89,7 +97,6 @@ function(pelorin_add_setup target)
   target_compile_definitions(${target} PRIVATE
       "PELORIN_DOWNLOAD_URL=L\"${S_DOWNLOAD_URL}\""
       "PELORIN_ENGINE_URL=L\"${S_ENGINE_URL}\""
-      "PELORIN_TRUSTED_SIGNER=L\"${S_TRUSTED_SIGNER}\""
       "PELORIN_DOWNLOAD_TRIES=${S_DOWNLOAD_TRIES}")
   target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PELORIN_SIZE_FLAGS} -Wall -Wextra -municode>)
   # --no-insert-timestamp: the header's link time (and the checksum over it)

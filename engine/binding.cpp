@@ -61,7 +61,7 @@ bool RegisteredEnginePath(WString& path) {
 HMODULE LoadInstallerEngine() {
   WString registered;
   // The registered engine (from a full path only), else the system's.
-  HMODULE engine = RegisteredEnginePath(registered) ? LoadLibraryW(registered.c_str()) : nullptr;
+  HMODULE engine = RegisteredEnginePath(registered) ? LoadLibraryFromPath(registered.c_str()) : nullptr;
   return engine ? engine : LoadSystemLibrary(L"msi.dll");
 }
 

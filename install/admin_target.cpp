@@ -33,3 +33,10 @@ bool ParseAdminTarget(wchar_t* args, wchar_t** adminTarget) {
   *adminTarget = folder;
   return true;
 }
+
+bool AdminTargetAcceptable(const wchar_t* folder) {
+  size_t length = 0;
+  for (; folder[length]; ++length)
+    if (folder[length] == L'"') return false;
+  return length < 260;
+}

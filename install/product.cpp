@@ -47,8 +47,9 @@ SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
     ShowMessage(MSG_USAGE, MB_OK | MB_ICONINFORMATION);
     return ERROR_INSTALL_FAILURE;
   }
-  // The engine takes no longer path: it would overflow inside it.
-  if (adminTarget && wcslen(adminTarget) >= MAX_PATH) {
+  // A folder the engine cannot take as it is given is refused before anything
+  // is read or run.
+  if (adminTarget && !AdminTargetAcceptable(adminTarget)) {
     ShowError(MSG_INVALID_PATH, {adminTarget});
     return ERROR_INSTALL_FAILURE;
   }

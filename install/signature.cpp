@@ -2,6 +2,7 @@
 
 #include <softpub.h>
 #include <stddef.h>
+#include <wchar.h>
 
 #include "afx/system_library.h"
 #include "app/seams.h"
@@ -11,6 +12,9 @@
 decltype(&WinVerifyTrust) FindWinVerifyTrust(HMODULE wintrust) { return MODULE_PROC(wintrust, WinVerifyTrust); }
 
 namespace {
+
+// Hex digits of a SHA-256.
+const int kKeyHashLength = 64;
 
 // The request as every system since the first with Authenticode knows it:
 // later systems added members at the end, which are left out (48 bytes in a
@@ -53,10 +57,10 @@ PCCERT_CONTEXT CopySignerCertificate(const SystemLibrary& wintrust, HANDLE state
   return duplicate ? duplicate(certificate->pCert) : nullptr;
 }
 
-// Whether the public key of `certificate` hashes (SHA-256 of its encoded
-// SubjectPublicKeyInfo) to `pin`, hex in either case. A system that cannot
-// tell gives false: with a pin, nothing unproven is trusted.
-bool MatchesPin(PCCERT_CONTEXT certificate, const wchar_t* pin) {
+// The hash of the public key of `certificate`: SHA-256 of its encoded
+// SubjectPublicKeyInfo, in lower-case hex. False when the system cannot tell.
+bool KeyHash(PCCERT_CONTEXT certificate, wchar_t (&hex)[kKeyHashLength + 1]) {
+  hex[0] = L'\0';
   if (!certificate) return false;
   SystemLibrary crypt32(L"crypt32.dll");
   auto encode = SYSTEM_PROC(crypt32, CryptEncodeObject);
@@ -67,20 +71,51 @@ bool MatchesPin(PCCERT_CONTEXT certificate, const wchar_t* pin) {
   if (!encode(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, nullptr, &size) || size == 0) return false;
   BYTE* encoded = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size));
   if (!encoded) return false;
-  BYTE digest[32];
+  BYTE digest[kKeyHashLength / 2];
   DWORD digestSize = sizeof(digest);
   bool hashed = encode(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, key, encoded, &size) &&
                 hash(L"SHA256", 0, nullptr, encoded, size, digest, &digestSize) && digestSize == sizeof(digest);
   HeapFree(GetProcessHeap(), 0, encoded);
   if (!hashed) return false;
   static const wchar_t kHex[] = L"0123456789abcdef";
-  wchar_t hex[2 * sizeof(digest) + 1];
   for (DWORD i = 0; i < sizeof(digest); ++i) {
     hex[2 * i] = kHex[digest[i] >> 4];
     hex[2 * i + 1] = kHex[digest[i] & 15];
   }
-  hex[2 * sizeof(digest)] = L'\0';
-  return CompareStringW(MAKELCID(0x0409, SORT_DEFAULT), NORM_IGNORECASE, hex, -1, pin, -1) == CSTR_EQUAL;
+  hex[kKeyHashLength] = L'\0';
+  return true;
+}
+
+// The key that "self" pins: the one whose valid signature the setup itself
+// carries, read once at start-up (PinSetupSigner). Empty while none is known:
+// an unsigned setup pinned to itself trusts nothing.
+wchar_t g_setupKey[kKeyHashLength + 1];
+
+// Whether a list entry (`length` characters at `entry`) names the key `hex`.
+bool EntryNames(const wchar_t* entry, int length, const wchar_t* hex) {
+  if (length == 4 && wcsncmp(entry, L"self", 4) == 0) {
+    entry = g_setupKey;
+    length = lstrlenW(g_setupKey);
+  }
+  // The build option may be written in either case.
+  return length == kKeyHashLength &&
+         CompareStringW(MAKELCID(0x0409, SORT_DEFAULT), NORM_IGNORECASE, hex, kKeyHashLength, entry, length) ==
+             CSTR_EQUAL;
+}
+
+// Whether the public key of `certificate` is one that the pin list names.
+// A system that cannot tell gives false: with a pin, nothing unproven is
+// trusted.
+bool MatchesPin(PCCERT_CONTEXT certificate, const wchar_t* pins) {
+  wchar_t hex[kKeyHashLength + 1];
+  if (!KeyHash(certificate, hex)) return false;
+  for (const wchar_t* entry = pins; *entry;) {
+    const wchar_t* end = entry;
+    while (*end && *end != L';') ++end;
+    if (EntryNames(entry, (int)(end - entry), hex)) return true;
+    entry = *end ? end + 1 : end;
+  }
+  return false;
 }
 
 }  // namespace
@@ -204,4 +239,17 @@ SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* 
   }
   SignatureCheck verdict = QueryTrust(file, ui, owner, nullptr, nullptr, fileHandle);
   return verdict == SignatureTrusted ? Pinned(fileSigner.get(), file, fileHandle) : verdict;
+}
+
+void PinSetupSigner(const wchar_t* setupFile, HANDLE setupHandle) {
+  g_setupKey[0] = L'\0';
+  if (!g_trustedSigner || !wcsstr(g_trustedSigner, L"self") || !setupHandle) return;
+  SystemLibrary crypt32(L"crypt32.dll");
+  auto freeCertificate = SYSTEM_PROC(crypt32, CertFreeCertificateContext);
+  if (!freeCertificate) return;
+  SignerCertificate signer(freeCertificate);
+  // Only a signature that the system trusts names the setup's key: a setup
+  // whose own signature fails pins nothing.
+  if (QueryTrust(setupFile, WTD_UI_NONE, nullptr, nullptr, signer.Receive(), setupHandle) == SignatureTrusted)
+    KeyHash(signer.get(), g_setupKey);
 }

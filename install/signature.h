@@ -24,16 +24,24 @@ enum SignatureCheck {
 // full dialog. `owner` may be null.
 // When `fileHandle` is given (the file opened for reading, shared for reading
 // only), the system reads the file through it, so that what is checked is
-// what the caller holds. When the build pins a signer (g_trustedSigner), a
-// file whose signer has another public key is not trusted, whatever else
-// the system trusts.
+// what the caller holds. When the build pins signers (g_trustedSigner), a
+// file whose signer has a public key that the pin does not name is not
+// trusted, whatever else the system trusts.
 SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* file, HWND owner,
                                    HANDLE fileHandle = nullptr);
 
-// The pinned signer: the SHA-256 of the signing certificate's public key
-// (its encoded SubjectPublicKeyInfo) in hex, or empty for none. Compiled into
-// each setup from its build option.
+// The pinned signers, or empty for none: entries separated by ";", each the
+// SHA-256 of a signing certificate's public key (its encoded
+// SubjectPublicKeyInfo) in hex, or "self", the key that signs the setup
+// itself. A list lets a vendor ship today's key and the next one. Compiled
+// into each setup from its build option, which the build checks.
 extern const wchar_t* const g_trustedSigner;
+
+// Reads the key that "self" stands for from the setup's own file, held open
+// as `setupHandle`, when the pin names it. Called once at start-up, before
+// any check. Without a held file, or a signature of its own that the system
+// trusts, "self" names no key.
+void PinSetupSigner(const wchar_t* setupFile, HANDLE setupHandle);
 
 // Opens `path` for reading as the setup holds a file between its check and
 // its use: shared for reading only, so that nobody can write, rename or

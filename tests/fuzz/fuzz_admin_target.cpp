@@ -47,6 +47,8 @@ void CheckArguments(const std::wstring& text) {
   FUZZ_CHECK(Inside(args, target) && *target != L'\0');
   size_t count = wcslen(target);
   FUZZ_CHECK(target + count < args.data() + args.size());
+  // The engine gets no folder that could end its value early or overflow it.
+  FUZZ_CHECK(AdminTargetAcceptable(target) == (count < 260 && !wcschr(target, L'"')));
 
   // Reading the cut text again finds the same folder.
   std::vector<wchar_t> again = args;

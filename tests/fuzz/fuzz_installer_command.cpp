@@ -63,10 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  (command.adminTarget ? 12 + wcslen(command.adminTarget) + 1 : 0);
   FUZZ_CHECK(out.length() <= bound);
 
-  // A folder without quotes is read back whole by whoever reads the value from
-  // its opening quote to the next quote, as the engine does.
+  // A folder that the setup accepts is read back whole by whoever reads the
+  // value from its opening quote to the next quote, as the engine does.
   if (!command.isPatch && command.adminInstall && command.adminTarget &&
-      !wcschr(command.adminTarget, L'"')) {
+      AdminTargetAcceptable(command.adminTarget)) {
     std::wstring text = out.c_str();
     size_t open = (command.configured ? wcslen(command.configured) : command.updateMode ? fixed : 0) +
                   wcslen(L" ACTION=ADMIN");

@@ -32,60 +32,33 @@ FirstToken ReadFirst(std::wstring args) {
 
 // --- Argument tokens -------------------------------------------------------
 
-TEST(ArgumentTokens, PlainWordEndsBeforeBlankWhichIsNotPassedOver) {
-  FirstToken t = ReadFirst(L"/v file.exe");
-  EXPECT_EQ(t.text, L"/v");
-  EXPECT_FALSE(t.quoted);
-  EXPECT_EQ(t.ender, L' ');
-}
-
-TEST(ArgumentTokens, LeadingSpacesAndTabsAreSkippedAndTabEndsAWord) {
-  FirstToken t = ReadFirst(L" \t \t-a\tC:\\x");
-  EXPECT_EQ(t.text, L"-a");
-  EXPECT_EQ(t.ender, L'\t');
-}
-
-TEST(ArgumentTokens, WordRunsToEndOfText) {
-  FirstToken t = ReadFirst(L"  word");
-  EXPECT_EQ(t.text, L"word");
-  EXPECT_EQ(t.ender, L'\0');
-}
-
-TEST(ArgumentTokens, QuotedTokenKeepsBlanksAndStopsAtClosingQuote) {
-  FirstToken t = ReadFirst(L"\"C:\\Program Files\\a\tb.msi\" rest");
-  EXPECT_EQ(t.text, L"C:\\Program Files\\a\tb.msi");
-  EXPECT_TRUE(t.quoted);
-  EXPECT_EQ(t.ender, L'"');
-}
-
-TEST(ArgumentTokens, QuotedTokenWithoutClosingQuoteRunsToEnd) {
-  FirstToken t = ReadFirst(L"\"C:\\open ended");
-  EXPECT_EQ(t.text, L"C:\\open ended");
-  EXPECT_TRUE(t.quoted);
-  EXPECT_EQ(t.ender, L'\0');
-}
-
-TEST(ArgumentTokens, EmptyQuotesGiveTheSecondQuoteAsToken) {
-  FirstToken t = ReadFirst(L"\"\"");
-  EXPECT_EQ(t.text, L"\"");
-  EXPECT_TRUE(t.quoted);
-  EXPECT_EQ(t.ender, L'\0');
-}
-
-TEST(ArgumentTokens, BlankRightAfterOpeningQuoteBelongsToToken) {
-  // After an opening quote, a blank is the token's first character.
-  FirstToken t = ReadFirst(L"\" x\"");
-  EXPECT_EQ(t.text, L" x");
-}
-
-TEST(ArgumentTokens, NoTokenInEmptyOrBlankText) {
-  EXPECT_EQ(ReadFirst(L"").text, L"<none>");
-  EXPECT_EQ(ReadFirst(L" \t  ").text, L"<none>");
-}
-
-TEST(ArgumentTokens, OpeningQuoteAtEndOfTextGivesNoToken) {
-  EXPECT_EQ(ReadFirst(L"\"").text, L"<none>");
-  EXPECT_EQ(ReadFirst(L"   \"").text, L"<none>");
+// Each row: the text, its first token ("<none>"), whether it is quoted, and
+// the character that ended it, which is not passed over.
+TEST(ArgumentTokens, FirstToken) {
+  const struct {
+    const wchar_t* args;
+    const wchar_t* text;
+    bool quoted;
+    wchar_t ender;
+  } rows[] = {
+      {L"/v file.exe", L"/v", false, L' '},        // a plain word ends before a blank
+      {L" \t \t-a\tC:\\x", L"-a", false, L'\t'},  // leading blanks skipped, a tab ends a word
+      {L"  word", L"word", false, L'\0'},          // to the end of the text
+      {L"\"C:\\Program Files\\a\tb.msi\" rest", L"C:\\Program Files\\a\tb.msi", true, L'"'},  // blanks kept
+      {L"\"C:\\open ended", L"C:\\open ended", true, L'\0'},  // no closing quote: to the end
+      {L"\"\"", L"\"", true, L'\0'},                // empty quotes: the second quote is the token
+      {L"\" x\"", L" x", true, L'"'},                // a blank right after the opening quote belongs to it
+      {L"", L"<none>", false, L'?'},
+      {L" \t  ", L"<none>", false, L'?'},
+      {L"\"", L"<none>", false, L'?'},              // an opening quote at the end is no token
+      {L"   \"", L"<none>", false, L'?'},
+  };
+  for (const auto& row : rows) {
+    FirstToken t = ReadFirst(row.args);
+    EXPECT_EQ(t.text, row.text) << row.args;
+    EXPECT_EQ(t.quoted, row.quoted) << row.args;
+    EXPECT_EQ(t.ender, row.ender) << row.args;
+  }
 }
 
 TEST(ArgumentTokens, NullPositionGivesNoToken) {

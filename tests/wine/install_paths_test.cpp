@@ -64,9 +64,9 @@ TEST_F(PathTest, PackageWhosePathIsLongerThanMaxPathIsNotUsed) {
 }
 
 // The folder of an administrative installation: one the engine takes gets
-// the image; one of MAX_PATH characters is refused before anything is
-// downloaded, and never reaches the engine.
-TEST_F(PathTest, AdministrativeFolderLongerThanTheEngineTakesIsRefused) {
+// the image; one of MAX_PATH characters, or with a double quote, is refused
+// before anything is downloaded, and never reaches the engine.
+TEST_F(PathTest, AdministrativeFolderThatTheEngineCannotTakeIsRefused) {
   std::wstring setup = PlaceIn(folder_.path(), L"tamaris");
   RunScript script;
   script.language = L"English";
@@ -82,11 +82,17 @@ TEST_F(PathTest, AdministrativeFolderLongerThanTheEngineTakesIsRefused) {
 
   std::wstring deep = folder_.path() + L"\\";
   deep += std::wstring(MAX_PATH - deep.size(), L'd');
-  run = RunSetup(setup, script, L"/a " + Quote(deep));
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ((DWORD)ERROR_INSTALL_FAILURE, run.exitCode);
-  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(L"The path '" + deep + L"' is invalid."), Printable(run.boxes[0].content.text));
+  // The argument and the folder read from it. An unquoted folder may hold a
+  // double quote, which would end TARGETDIR's value and add a property.
+  const std::pair<std::wstring, std::wstring> refused[] = {
+      {Quote(deep), deep}, {L"C:\\img\"PATCH=\"\\\\host\\x.msp", L"C:\\img\"PATCH=\"\\\\host\\x.msp"}};
+  for (const auto& [argument, folder] : refused) {
+    run = RunSetup(setup, script, L"/a " + argument);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ((DWORD)ERROR_INSTALL_FAILURE, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+    EXPECT_EQ(Printable(L"The path '" + folder + L"' is invalid."), Printable(run.boxes[0].content.text));
+  }
   EXPECT_TRUE(server::Log().empty());
 }
 

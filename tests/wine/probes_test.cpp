@@ -7,7 +7,8 @@
 //  - the single-instance guard's answers and mutex names;
 //  - afx/system_library.h: a DLL named like a system library, planted beside
 //    the program and in its working folder, is not the one LoadSystemLibrary
-//    loads.
+//    loads, nor what it loads, also where the safe search order is missing
+//    (g_librarySeams).
 #include <gtest/gtest.h>
 
 #include <stddef.h>
@@ -390,10 +391,11 @@ TEST_F(Probes, ShutdownPrivilegeIsSwitchedOn) {
 
 // ------------------------------------------------------------------ planted library
 
-// A DLL of our own, named like the system libraries that the setup loads,
-// lies beside this program and in its working folder, as it could in the
-// Downloads folder from which a setup is started. version.dll is already
-// loaded in this process (Wine's shell32 imports it); msi.dll is not.
+// A DLL of our own, named like system libraries that the setup loads (and
+// cabinet.dll, which msi.dll loads), lies beside this program and in its
+// working folder, as it could in the Downloads folder from which a setup is
+// started. None of them is loaded before it is asked for: a library that is
+// (as Wine's user32 loads version.dll) is found loaded, however it is asked.
 class PlantedLibrary : public testing::Test {
 protected:
   void SetUp() override {
@@ -435,7 +437,7 @@ protected:
     return reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew)->OptionalHeader.SizeOfImage;
   }
 
-  static constexpr const wchar_t* kNames[] = {L"version.dll", L"msi.dll"};
+  static constexpr const wchar_t* kNames[] = {L"cabinet.dll", L"wintrust.dll", L"msi.dll"};
   TempFolder working_{L"Pelorin plant"};
   std::vector<std::wstring> planted_;
   std::wstring previous_;
@@ -444,6 +446,7 @@ protected:
 TEST_F(PlantedLibrary, LoadSystemLibraryTakesTheSystemFolderCopy) {
   for (const wchar_t* name : kNames) {
     SCOPED_TRACE(Printable(name));
+    ASSERT_EQ(nullptr, GetModuleHandleW(name)) << "loaded already: the check cannot fail";
     HMODULE module = LoadSystemLibrary(name);
     ASSERT_TRUE(module);
     EXPECT_EQ(nullptr, GetProcAddress(module, "PelorinPlanted")) << "the planted DLL's code was loaded";
@@ -473,22 +476,50 @@ TEST_F(PlantedLibrary, DataFileIsTheSystemFolderCopy) {
     ASSERT_TRUE(data);
     EXPECT_NE(plantedSize, ImageSize(data)) << "the data file is the planted DLL";
     FreeLibrary(data);
+    HMODULE plain = LoadLibraryExW(name, nullptr, LOAD_LIBRARY_AS_DATAFILE);  // the control
+    EXPECT_TRUE(plain && ImageSize(plain) == plantedSize) << "the plain search finds no plant";
+    FreeLibrary(plain);
   }
+}
+
+// A system without the safe search order (Vista; Windows 7 without its
+// loader update): msi.dll is loaded by its full path, and cabinet.dll, which
+// it loads, comes from the system folder too, not from beside the program.
+// The control: the same load without the altered search takes the plant.
+FARPROC WithoutSafeSearch(const char* name) {
+  if (!strcmp(name, "AddDllDirectory") || !strcmp(name, "SetDefaultDllDirectories")) return nullptr;
+  return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
+}
+TEST_F(PlantedLibrary, WithoutTheSafeSearchOrderWhatALibraryLoadsComesFromItsOwnFolder) {
+  const LibrarySeams real = g_librarySeams;
+  g_librarySeams.findLoaderEntry = WithoutSafeSearch;
+  HMODULE module = LoadSystemLibrary(L"msi.dll");
+  g_librarySeams = real;
+  ASSERT_TRUE(module && GetModuleHandleW(L"cabinet.dll"));
+  EXPECT_TRUE(InSystemFolder(module) && InSystemFolder(GetModuleHandleW(L"cabinet.dll")));
+  EXPECT_EQ(nullptr, GetProcAddress(GetModuleHandleW(L"cabinet.dll"), "PelorinPlanted")) << "the plant was loaded";
+  FreeLibrary(module);
+  ASSERT_EQ(nullptr, GetModuleHandleW(L"cabinet.dll")) << "still loaded: the control cannot tell";
+  module = LoadLibraryExW((SystemFolder() + L"\\msi.dll").c_str(), nullptr, 0);
+  ASSERT_TRUE(module);
+  EXPECT_TRUE(GetProcAddress(GetModuleHandleW(L"cabinet.dll"), "PelorinPlanted")) << "the control took no plant";
+  FreeLibrary(module);
 }
 
 // The plant is real: the platform's own search, which the setup avoids, takes
 // the copy beside the program. Wine's own libraries win over a DLL beside a
-// program unless WINEDLLOVERRIDES says "msi=n,b", as the suite does; then
-// the plant's code is loaded. Runs last, and releases what it loaded.
+// program unless WINEDLLOVERRIDES says "n,b" for them, as the suite does.
+// Runs last, and releases what it loaded.
 TEST_F(PlantedLibrary, PlainSearchTakesThePlantAsControl) {
-  ASSERT_EQ(nullptr, GetModuleHandleW(L"msi.dll")) << "msi.dll is loaded already";
-  HMODULE module = LoadLibraryW(L"msi.dll");
-  ASSERT_TRUE(module);
-  EXPECT_EQ(0, lstrcmpiW(ModulePath(module).c_str(), planted_[1].c_str())) << Printable(ModulePath(module));
-  wchar_t overrides[256] = {};
-  GetEnvironmentVariableW(L"WINEDLLOVERRIDES", overrides, 256);
-  if (wcsstr(overrides, L"msi=n")) EXPECT_TRUE(GetProcAddress(module, "PelorinPlanted")) << "the plant's code";
-  FreeLibrary(module);
+  for (size_t i = 0; i < planted_.size(); ++i) {
+    SCOPED_TRACE(Printable(kNames[i]));
+    ASSERT_EQ(nullptr, GetModuleHandleW(kNames[i])) << "loaded already";
+    HMODULE module = LoadLibraryW(kNames[i]);
+    ASSERT_TRUE(module);
+    EXPECT_EQ(0, lstrcmpiW(ModulePath(module).c_str(), planted_[i].c_str())) << Printable(ModulePath(module));
+    EXPECT_TRUE(GetProcAddress(module, "PelorinPlanted")) << "the plant's code";
+    FreeLibrary(module);
+  }
 }
 
 }  // namespace

@@ -10,8 +10,8 @@
 #                        pins a signer has the pin compiled in)
 #
 # OUTPUT_DIR receives:
-#   certificates/        test CA and code-signing certificate (made once, kept),
-#                        and {ca,signer}.pin: the SHA-256 of each one's public key
+#   certificates/        test CA, code-signing certificates signer and other (made
+#                        once, kept) and {ca,signer,other}.pin: each one's key hash
 #   signed/              Tamaris.{Win32,x64,ARM64}.{Sl,En}.msi, ProductVersion 4.12,
 #                        signed: what the download server normally serves
 #   signed/Tamaris.x64.{Sl,En}.msp
@@ -40,9 +40,9 @@ work="$out/work"
 rm -rf "$work"
 mkdir -p "$work"
 
-# --- Certificates: a CA of our own and a code-signing certificate it issued.
+# --- Certificates: a CA of our own and two code-signing certificates it issued.
 certs="$out/certificates"
-if [ ! -f "$certs/signer.crt" ] || [ ! -f "$certs/signer.key" ] || [ ! -f "$certs/signer.pin" ]; then
+if [ ! -f "$certs/signer.key" ] || [ ! -f "$certs/other.pin" ]; then
   mkdir -p "$certs"
   cat > "$certs/ca.cnf" <<'EOF'
 [req]
@@ -65,15 +65,17 @@ EOF
   openssl req -x509 -new -newkey rsa:2048 -nodes -sha256 -days 3650 \
       -config "$certs/ca.cnf" -extensions ca \
       -keyout "$certs/ca.key" -out "$certs/ca.crt" 2>/dev/null
-  openssl req -new -newkey rsa:2048 -nodes -sha256 \
-      -subj "/CN=Tamaris Test Code Signing/O=Tamaris Test" \
-      -keyout "$certs/signer.key" -out "$work/signer.csr" 2>/dev/null
-  openssl x509 -req -in "$work/signer.csr" -CA "$certs/ca.crt" -CAkey "$certs/ca.key" \
-      -CAcreateserial -days 3650 -sha256 -extfile "$certs/ca.cnf" -extensions signer \
-      -out "$certs/signer.crt" 2>/dev/null
+  for c in signer other; do
+    openssl req -new -newkey rsa:2048 -nodes -sha256 \
+        -subj "/CN=Tamaris Test Code Signing ($c)/O=Tamaris Test" \
+        -keyout "$certs/$c.key" -out "$work/$c.csr" 2>/dev/null
+    openssl x509 -req -in "$work/$c.csr" -CA "$certs/ca.crt" -CAkey "$certs/ca.key" \
+        -CAcreateserial -days 3650 -sha256 -extfile "$certs/ca.cnf" -extensions signer \
+        -out "$certs/$c.crt" 2>/dev/null
+  done
   # The pin of a key: SHA-256 of its SubjectPublicKeyInfo, as a vendor
   # computes it for the setup's build option.
-  for c in ca signer; do
+  for c in ca signer other; do
     openssl x509 -in "$certs/$c.crt" -noout -pubkey | openssl pkey -pubin -outform der | sha256sum | cut -d' ' -f1 \
         > "$certs/$c.pin"
   done

@@ -27,7 +27,10 @@ set(_install_engine_url "http://127.0.0.1:${PELORIN_TEST_PORT}/MSI/2.0/")
 set(_packages_dir "${CMAKE_CURRENT_BINARY_DIR}/packages")
 # Their certificates are made when the build is configured: the pin of a
 # signer's key is compiled into the setups that pin one ("pinned": the
-# packages' signer; "pinned_other": its authority, a key that signs none).
+# packages' signer; "pinned_other": its authority, a key that signs none;
+# "pinned_next": the authority's and then the signer's, in capitals;
+# "pinned_self": the setup's own signer, in copies signed with the packages'
+# key and with another one, and unsigned).
 execute_process(COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" --certificates "${_packages_dir}"
     RESULT_VARIABLE _certificates_made)
 if(NOT _certificates_made EQUAL 0)
@@ -35,6 +38,8 @@ if(NOT _certificates_made EQUAL 0)
 endif()
 file(STRINGS "${_packages_dir}/certificates/signer.pin" _pin_pinned LIMIT_COUNT 1)
 file(STRINGS "${_packages_dir}/certificates/ca.pin" _pin_pinned_other LIMIT_COUNT 1)
+string(TOUPPER "${_pin_pinned_other};${_pin_pinned}" _pin_pinned_next)
+set(_pin_pinned_self "self")
 add_custom_command(OUTPUT "${_packages_dir}/products.txt"
     COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" "${_packages_dir}"
     DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" "${CMAKE_CURRENT_SOURCE_DIR}/packages/tamaris.wxs"
@@ -47,9 +52,9 @@ set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
 set(_tries_retrying 3)  # "retrying": Tamaris's records, each download tried three times; the others once
 set(_install_setups)
 foreach(variant tamaris one_language ask_first patch_only no_download_url bad_operation lang_zero installupd
-        long_version no_data_limit pinned pinned_other retrying)
+        long_version no_data_limit pinned pinned_other pinned_next pinned_self retrying)
   set(_pin "")
-  if(variant MATCHES "^(tamaris|pinned|pinned_other|retrying)$")
+  if(variant MATCHES "^(tamaris|pinned.*|retrying)$")
     set(_config "${CMAKE_SOURCE_DIR}/app/config_tamaris.cpp")
     if(DEFINED _pin_${variant})
       set(_pin "${_pin_${variant}}")
@@ -67,6 +72,17 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
   set_target_properties(pelorin_install_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${_install_setups_dir}")
   target_compile_definitions(pelorin_install_${variant} PRIVATE PELORIN_TEST_SETUP=install_${variant})
   list(APPEND _install_setups pelorin_install_${variant})
+endforeach()
+
+set(_certificates "${_packages_dir}/certificates")
+foreach(c signer other)
+  set(_signed "${_install_setups_dir}/install_pinned_self_${c}.exe")
+  add_custom_command(OUTPUT "${_signed}" COMMAND ${CMAKE_COMMAND} -E rm -f "${_signed}"
+      COMMAND osslsigncode sign -certs "${_certificates}/${c}.crt" -ac "${_certificates}/ca.crt" -key
+              "${_certificates}/${c}.key" -h sha256 -in "$<TARGET_FILE:pelorin_install_pinned_self>" -out "${_signed}"
+      DEPENDS pelorin_install_pinned_self)
+  add_custom_target(pelorin_install_pinned_self_${c} ALL DEPENDS "${_signed}")
+  list(APPEND _install_setups pelorin_install_pinned_self_${c})
 endforeach()
 
 # The download server, as a fixture of the scenarios.

@@ -8,6 +8,6 @@ string(REPLACE "/" "\\\\" _plant_relative "${_plant_relative}")
 pelorin_wine_test(probes_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/probes_test.cpp" LINK_PROGRAM
     DEPENDS pelorin_planted_version)
 target_compile_definitions(probes_test PRIVATE "PELORIN_TEST_PLANT=L\"${_plant_relative}\"")
-# Wine prefers its own msi.dll to one beside a program; the control test
-# needs the planted one to be loadable by the plain search.
-set_tests_properties(probes_test PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8;WINEDLLOVERRIDES=msi=n,b")
+# Wine prefers its own libraries to ones beside a program; the controls need
+# the planted ones to be loadable by the plain search.
+set_tests_properties(probes_test PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8;WINEDLLOVERRIDES=msi,wintrust,cabinet=n,b")
