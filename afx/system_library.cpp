@@ -1,6 +1,7 @@
 #include "afx/system_library.h"
 
 #include "afx/wstring.h"
+#include "app/seams.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -9,31 +10,29 @@
 #define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100
 #endif
 
-namespace {
-
 FARPROC FindLoaderEntry(const char* name) {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   return kernel ? GetProcAddress(kernel, name) : nullptr;
 }
 
+namespace {
+
 // The flag LOAD_LIBRARY_SEARCH_SYSTEM32 is understood only where the platform
 // has AddDllDirectory (Windows 8, or Windows 7 with its loader update); older
 // systems get the full path of the system folder instead.
-bool SearchFlagsSupported() { return g_librarySeams.findLoaderEntry("AddDllDirectory") != nullptr; }
+bool SearchFlagsSupported() { return g_seams.findLoaderEntry("AddDllDirectory") != nullptr; }
 
 }  // namespace
-
-LibrarySeams g_librarySeams = {FindLoaderEntry};
 
 void RestrictLibrarySearch() {
   typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
   auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(g_librarySeams.findLoaderEntry("SetDefaultDllDirectories")));
+      reinterpret_cast<void*>(g_seams.findLoaderEntry("SetDefaultDllDirectories")));
   if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Takes the current folder out of the search of older systems too.
   typedef BOOL(WINAPI * SetDllDirectoryFn)(LPCWSTR);
   auto setDllDirectory =
-      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(g_librarySeams.findLoaderEntry("SetDllDirectoryW")));
+      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(g_seams.findLoaderEntry("SetDllDirectoryW")));
   if (setDllDirectory) setDllDirectory(L"");
 }
 

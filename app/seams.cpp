@@ -1,11 +1,21 @@
 #include "app/seams.h"
 
+#include "afx/system_library.h"
 #include "engine/binding.h"
 #include "install/processor.h"
 #include "install/signature.h"
 #include "ui/progress_dlg.h"
 
 Seams g_seams = {
-    GetVersionExW,       GetTokenInformation, RegQueryValueExW, CreateMutexW,  FindIsWow64Process2, IsWow64Process,
-    FindWinVerifyTrust, GetFileVersionMS,    ExitWindowsEx,    kDownloadNoDataLimitMs,
+    FindLoaderEntry,
+    GetVersionExW,
+    GetTokenInformation,
+    RegQueryValueExW,
+    CreateMutexW,
+    FindIsWow64Process2,
+    IsWow64Process,
+    FindWinVerifyTrust,
+    GetFileVersionMS,
+    ExitWindowsEx,
+    kDownloadNoDataLimitMs,
 };

@@ -11,6 +11,8 @@
 typedef BOOL(WINAPI* IsWow64Process2Fn)(HANDLE process, USHORT* processMachine, USHORT* nativeMachine);
 
 struct Seams {
+  // The loader's entries (a system without the safe search order).
+  FARPROC (*findLoaderEntry)(const char* name);
   // System probes (version, rights, product suite, single-instance mutex).
   decltype(&GetVersionExW) getVersionEx;
   decltype(&GetTokenInformation) getTokenInformation;

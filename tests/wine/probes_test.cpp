@@ -8,7 +8,7 @@
 //  - afx/system_library.h: a DLL named like a system library, planted beside
 //    the program and in its working folder, is not the one LoadSystemLibrary
 //    loads, nor what it loads, also where the safe search order is missing
-//    (g_librarySeams).
+//    (g_seams.findLoaderEntry).
 #include <gtest/gtest.h>
 
 #include <stddef.h>
@@ -491,10 +491,12 @@ FARPROC WithoutSafeSearch(const char* name) {
   return GetProcAddress(GetModuleHandleW(L"kernel32.dll"), name);
 }
 TEST_F(PlantedLibrary, WithoutTheSafeSearchOrderWhatALibraryLoadsComesFromItsOwnFolder) {
-  const LibrarySeams real = g_librarySeams;
-  g_librarySeams.findLoaderEntry = WithoutSafeSearch;
-  HMODULE module = LoadSystemLibrary(L"msi.dll");
-  g_librarySeams = real;
+  HMODULE module = nullptr;
+  {
+    ScopedSeams seams;
+    seams->findLoaderEntry = WithoutSafeSearch;
+    module = LoadSystemLibrary(L"msi.dll");
+  }
   ASSERT_TRUE(module && GetModuleHandleW(L"cabinet.dll"));
   EXPECT_TRUE(InSystemFolder(module) && InSystemFolder(GetModuleHandleW(L"cabinet.dll")));
   EXPECT_EQ(nullptr, GetProcAddress(GetModuleHandleW(L"cabinet.dll"), "PelorinPlanted")) << "the plant was loaded";
