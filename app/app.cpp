@@ -2,6 +2,7 @@
 
 #include "app/probes.h"
 #include "app/worker.h"
+#include "install/download.h"
 #include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
@@ -86,6 +87,8 @@ BOOL CPelorinApp::InitInstance() {
     m_result = ERROR_INSTALL_ALREADY_RUNNING;
     return FALSE;
   }
+  // No other setup runs now: what an earlier run could not remove goes.
+  RemoveStaleRunFolders();
 
   // The main window exists before the worker starts: the worker's message
   // boxes are owned by it and its status lines are written into it. Without

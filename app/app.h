@@ -32,6 +32,7 @@ public:
   WString m_exeDir;              // its folder, ending with a backslash, or ".\"
   const wchar_t* m_exeName = L"";  // its file name, within m_exePath
   UniqueHandle m_exeHold;        // the setup's file, shared for reading only
+  WString m_runFolder;           // the run's own folder for downloads, once made
   MsiApi m_msi = {};
   CNapredekDlg m_progressDlg;
   CWinThread* m_workerThread = nullptr;

@@ -8,6 +8,7 @@
 #include "app/seams.h"
 #include "engine/binding.h"
 #include "engine/upgrade.h"
+#include "install/download.h"
 #include "install/product.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
@@ -71,6 +72,8 @@ int CPelorinApp::ExitInstance() {
   }
   if (m_progressDlg.IsWindow()) m_progressDlg.DestroyWindow();
   if (m_msi.module && !abandoned) FreeLibrary(m_msi.module);
+  // Also after a Cancel; what a download still holds stays for the next start.
+  if (!abandoned) RemoveRunFolder(m_runFolder);
 
   // Asked after the progress window is gone, so the question has no owner.
   if (m_restartPending) {

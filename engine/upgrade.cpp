@@ -38,7 +38,7 @@ namespace {
 class RedistributableSteps : public HeldFileSteps {
 public:
   RedistributableSteps(const wchar_t* fileName, WString& path, UniqueHandle& held)
-      : HeldFileSteps(App().m_progressDlg, path, held), m_file(fileName) {}
+      : HeldFileSteps(App().m_progressDlg, fileName, path, held), m_file(fileName) {}
 
   bool LocalIsCurrent() override { return true; }
   bool CanDownload() override { return true; }

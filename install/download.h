@@ -5,6 +5,9 @@
 // will not let go, and the judgement of what arrived (the HTTP status, the
 // announced size).
 //
+// A download that is tried again is written by the setup itself, into a
+// file of a folder of the run's own (see MakeRunFolder).
+//
 // The progress window is the platform's download status callback: it hands
 // each report to the current download, which only records how far it has
 // got. The window moves its bar from its own timer, so that the worker never
@@ -14,6 +17,7 @@
 #include <windows.h>
 #include <urlmon.h>
 
+#include "afx/handles.h"
 #include "afx/wstring.h"
 #include "app/cancel_state.h"
 
@@ -39,6 +43,17 @@ public:
   // what arrived is not the announced size; `path` is then empty.
   HRESULT Run(IBindStatusCallback* callback, HWND watch, const wchar_t* url, WString& path);
 
+  // The worker: downloads `url` into `file`, which the caller created for
+  // reading and writing in the run's folder and holds, the setup writing it
+  // itself. A transfer that fails on the way (refused, reset or cut short,
+  // no data for the limit, or the server's 408, 429, 500, 502, 503, 504) is
+  // tried again, up to `tries` times in all, after a wait that `tellWait`
+  // shows (with its seconds), from where the file ends when the server
+  // allows it. S_OK when `file` holds the whole file of one version of the
+  // resource; otherwise a failure, and Cancel stops it (also in a wait).
+  HRESULT RunToFile(HWND watch, const wchar_t* url, HANDLE file, unsigned tries,
+                    void (*tellWait)(void* context, DWORD seconds), void* context);
+
   // The worker, from the platform's reports through the callback.
   HRESULT OnStart(IBinding* binding);
   HRESULT OnProgress(ULONG progress, ULONG progressMax);
@@ -60,8 +75,13 @@ public:
   static const UINT kWatchMessage = WM_APP + 1;
 
 private:
-  // Asks the worker to stop the binding, on its own thread which owns it.
+  struct Try;
+  // One request of RunToFile; the outcome of the try in `t`.
+  void RunTry(void* session, const wchar_t* url, HANDLE file, Try& t);
+  // Asks the worker to stop the transfer: the binding on its own thread,
+  // which owns it, or the request, which any thread may close.
   void Wake();
+  void CloseRequest();
   static LRESULT CALLBACK WakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
   CancelState& m_cancel;
@@ -69,6 +89,11 @@ private:
   HWND m_wakeWindow = nullptr;
   // The binding, from OnStart to OnStop; only the worker touches it.
   IBinding* m_binding = nullptr;
+  // The request of RunToFile's current try; closed by whichever thread
+  // takes it first.
+  void* volatile m_request = nullptr;
+  // What RunToFile has of the file: its validator (ETag or Last-Modified).
+  WString m_validator;
   DWORD m_status = 0;  // the last response's HTTP status
   volatile ULONG m_received = 0;
   volatile ULONG m_announced = 0;
@@ -80,3 +105,21 @@ private:
   DWORD m_stopAskedAt = 0;
   bool m_stopAsked = false;
 };
+
+// The run's folder for the downloads that the setup writes itself: made fresh
+// in the user's temporary folder, readable and writable by the user alone.
+bool MakeRunFolder(WString& folder);
+// Creates `name` in the run's folder for reading and writing, shared for
+// reading only, and readable only (for the user and the system) by anyone
+// who opens it later: from its creation nobody but the setup can write it.
+bool CreateRunFile(const WString& folder, const wchar_t* name, WString& path, UniqueHandle& file);
+// Exchanges the writing handle of a run file, once it is written, for one
+// that reads only: the signature check, the Windows Installer and the
+// redistributable open the file themselves and share it with no writer.
+// The file's own permissions keep writers out from its creation on.
+bool KeepRunFileForUse(const wchar_t* path, UniqueHandle& file);
+// Removes the run's folder and what it holds.
+void RemoveRunFolder(const WString& folder);
+// Removes the folders that earlier runs left behind (a run whose download
+// the platform still held at its end).
+void RemoveStaleRunFolders();

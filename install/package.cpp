@@ -1,5 +1,6 @@
 #include "install/package.h"
 
+#include "install/download.h"
 #include "install/fetch.h"
 #include "install/processor.h"
 #include "install/signature.h"
@@ -78,7 +79,8 @@ class PackageSteps : public HeldFileSteps {
 public:
   PackageSteps(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile, WString& path,
                UniqueHandle& held)
-      : HeldFileSteps(app.m_progressDlg, path, held), m_app(app), m_product(product), m_file(packageFile) {}
+      : HeldFileSteps(app.m_progressDlg, packageFile, path, held), m_app(app), m_product(product),
+        m_file(packageFile) {}
 
   bool LocalIsCurrent() override {
     return !m_product.productVersion || IsLocalPackageCurrent(m_app.m_msi, m_path.c_str(), m_product.productVersion);
@@ -125,9 +127,30 @@ LocalCopyState HeldFileSteps::HoldLocalCopy() { return ::HoldLocalCopy(m_path.c_
 Downloaded HeldFileSteps::DownloadAndHold() {
   m_url.Clear();
   if (!BuildUrl()) return Downloaded::kOutOfMemory;
+  if (g_downloadTries > 1) return DownloadToRunFolder();
   if (FAILED(m_progress.Download(m_url.c_str(), m_path))) return Downloaded::kFailed;
   m_held.Reset(OpenHeldFile(m_path.c_str()));
   return m_held ? Downloaded::kHeld : Downloaded::kNotHeld;
+}
+
+Downloaded HeldFileSteps::DownloadToRunFolder() {
+  WString& folder = App().m_runFolder;
+  if (folder.empty() && !MakeRunFolder(folder)) return Downloaded::kFailed;
+  // A file of the same name that an earlier product of the run downloaded.
+  WString earlier;
+  if (earlier.Append(folder) && earlier.Append(m_name)) DeleteFileW(earlier.c_str());
+  if (!CreateRunFile(folder, m_name, m_path, m_held)) return Downloaded::kFailed;
+  CDownload download(m_progress.m_cancelled);
+  HRESULT result = download.RunToFile(m_progress.m_hWnd, m_url.c_str(), m_held.get(), g_downloadTries, TellWait, this);
+  if (SUCCEEDED(result)) return KeepRunFileForUse(m_path.c_str(), m_held) ? Downloaded::kHeld : Downloaded::kNotHeld;
+  m_held.Reset();
+  DeleteFileW(m_path.c_str());
+  return Downloaded::kFailed;
+}
+
+void HeldFileSteps::TellWait(void* context, DWORD seconds) {
+  auto steps = static_cast<HeldFileSteps*>(context);
+  steps->m_progress.SetDetail(FormatMessageText(MSG_DOWNLOAD_RETRY, {steps->m_name, (uint32_t)seconds}).c_str());
 }
 
 SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile,

@@ -40,8 +40,8 @@ bool ReadPackageProperty(const MsiApi& msi, const wchar_t* path, const wchar_t* 
 // user's Cancel seen there.
 class HeldFileSteps : public FetchSteps {
 public:
-  HeldFileSteps(CNapredekDlg& progress, WString& path, UniqueHandle& held)
-      : m_progress(progress), m_path(path), m_held(held) {}
+  HeldFileSteps(CNapredekDlg& progress, const wchar_t* name, WString& path, UniqueHandle& held)
+      : m_progress(progress), m_name(name), m_path(path), m_held(held) {}
   LocalCopyState HoldLocalCopy() override;
   Downloaded DownloadAndHold() override;
   void Release() override { m_held.Reset(); }
@@ -54,7 +54,13 @@ protected:
   virtual bool BuildUrl() = 0;
 
   CNapredekDlg& m_progress;
+  const wchar_t* m_name;  // the file's name, beside the setup and on the server
   WString& m_path;
   UniqueHandle& m_held;
   WString m_url;
+
+private:
+  // Downloads into a file of the run's folder, tried again on the way.
+  Downloaded DownloadToRunFolder();
+  static void TellWait(void* steps, DWORD seconds);
 };

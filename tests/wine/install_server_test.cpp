@@ -10,6 +10,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "install_common.h"
 
 using namespace install_test;
@@ -327,6 +329,101 @@ TEST_F(ServerTest, WebPageAnsweredWith200IsRefusedByTheSignatureCheck) {
   ASSERT_TRUE(server::Set("mode=status&status=200"));
   RunResult run = Run();
   ExpectRefusedBySignatureCheck(run, "<html><body><h1>Tamaris downloads</h1></body></html>");
+}
+
+// ------------------------------------------------------------------ tries
+
+// The setup built with three tries ("retrying"), and the shipped one with
+// one, against servers that fail on the way. Whatever happens, what is
+// installed is one whole file, and the run's own folder is gone at the end.
+struct RetryRow {
+  const char* what;
+  const wchar_t* setup;
+  const char* server;
+  DWORD exitCode;
+  size_t requests;
+  const wchar_t* installed;  // the kind of the package installed, or null
+  enum Check { kNone, kResumedAtTheCut, kWholeAgain, kCancelInTheWait } check;
+};
+
+const RetryRow kRetryRows[] = {
+    {"a cut at 40 % is resumed where it stopped", L"retrying", "root=signed&mode=cut&cut_fraction=0.4&times=1", 0, 2,
+     L"signed", RetryRow::kResumedAtTheCut},
+    {"a server that ignores the range sends the whole file again", L"retrying",
+     "root=signed&mode=cut&cut_fraction=0.4&times=1&ranges=0", 0, 2, L"signed", RetryRow::kWholeAgain},
+    {"a file that changed between the tries is taken whole, the new one", L"retrying",
+     "root=older&mode=cut&cut_fraction=0.4&times=1&then_root=signed", 0, 2, L"signed", RetryRow::kWholeAgain},
+    {"a busy server's Retry-After is waited for", L"retrying", "root=signed&mode=status&status=503&retry_after=1&times=1",
+     0, 2, L"signed", RetryRow::kNone},
+    {"a missing file is asked for once", L"retrying", "mode=status&status=404", 2, 1, nullptr, RetryRow::kNone},
+    {"tries run out", L"retrying", "root=signed&mode=cut&cut_fraction=0.4", 2, 3, nullptr, RetryRow::kNone},
+    {"Cancel in the wait between tries", L"retrying", "root=signed&mode=cut&cut_fraction=0.4", 1602, 1, nullptr,
+     RetryRow::kCancelInTheWait},
+    {"one try by default: a cut is asked for once", L"tamaris", "root=signed&mode=cut&cut_fraction=0.4", 2, 1, nullptr,
+     RetryRow::kNone},
+};
+
+// The run folders in the temporary folder now.
+size_t RunFolders() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((std::wstring(temp) + L"Pelorin-*").c_str(), &found);
+  size_t count = 0;
+  for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) ++count;
+  if (search != INVALID_HANDLE_VALUE) FindClose(search);
+  return count;
+}
+
+TEST_F(ServerTest, TransientFailuresAreTriedAgainAndResumed) {
+  const std::wstring retryText = L"The download of '" + kPackage + L"' was interrupted.";
+  for (const RetryRow& row : kRetryRows) {
+    SCOPED_TRACE(row.what);
+    ASSERT_TRUE(server::Reset() && server::Set(row.server));
+    setup_ = CopySetup(row.setup);
+    size_t foldersSeen = 0;
+    DWORD pressedAt = 0;
+    RunScript script;
+    script.language = L"English";
+    script.whileRunning = [&](HWND progress) {
+      foldersSeen = std::max(foldersSeen, RunFolders());
+      if (row.check != RetryRow::kCancelInTheWait || pressedAt || !progress) return;
+      if (ControlText(progress, 105).compare(0, retryText.size(), retryText) == 0 && ClickButton(progress, IDCANCEL))
+        pressedAt = GetTickCount();
+    };
+    RunResult run = RunSetup(setup_, script, L"", 90000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(row.exitCode, run.exitCode) << Describe(run);
+    Sleep(row.check == RetryRow::kCancelInTheWait ? 3000 : 0);  // longer than the wait: nothing more is asked
+    std::vector<ServedRequest> requests = Requests(row.requests);
+    ASSERT_EQ(row.requests, requests.size());
+    if (row.installed) {
+      ExpectInstalledOnly(run, Sample(row.installed, kPackage));
+    } else {
+      ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+      EXPECT_EQ(row.exitCode == 2 ? Text13(PackageUrl(kPackage)) : std::wstring(kText24), run.boxes[0].content.text);
+      ExpectNothingInstalled();
+    }
+    size_t whole = packageBytes_.size(), served = 0;
+    for (const ServedRequest& request : requests) served += request.bytes;
+    if (row.check == RetryRow::kResumedAtTheCut) {
+      EXPECT_EQ((long long)requests[0].bytes, requests[1].rangeStart);
+      EXPECT_EQ(206, requests[1].status);
+      EXPECT_LE(served, whole * 105 / 100);
+    }
+    if (row.check == RetryRow::kWholeAgain) {
+      EXPECT_EQ(200, requests[1].status);
+      EXPECT_EQ(whole, requests[1].bytes);
+    }
+    if (row.check == RetryRow::kCancelInTheWait) {
+      ASSERT_NE(0u, pressedAt) << "the wait was never shown";
+      EXPECT_LT(run.boxes[0].seenAt - pressedAt, 1000u);
+    }
+    // The setup with tries made its folder while it ran; none is left.
+    if (row.setup == std::wstring(L"retrying")) EXPECT_EQ(1u, foldersSeen);
+    EXPECT_EQ(0u, RunFolders());
+    ASSERT_TRUE(UninstallSamples());
+  }
 }
 
 }  // namespace
