@@ -38,7 +38,7 @@ namespace {
 class RedistributableSteps : public HeldFileSteps {
 public:
   RedistributableSteps(const wchar_t* fileName, WString& path, UniqueHandle& held)
-      : HeldFileSteps(App().m_progressDlg, fileName, path, held), m_file(fileName) {}
+      : HeldFileSteps(App().m_progressDlg, fileName, MSG_ENGINE_NOT_FOUND, path, held) {}
 
   bool LocalIsCurrent() override { return true; }
   bool CanDownload() override { return true; }
@@ -54,27 +54,15 @@ public:
     if (status == FetchStatus::kDownloading)
       m_progress.SetDetail(LoadMessageText(MSG_DOWNLOADING_ENGINE).c_str());
     else
-      m_progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {m_file}).c_str());
-  }
-  void Tell(FetchMessage message) override {
-    switch (message) {
-      case FetchMessage::kLocalNotFound:
-      case FetchMessage::kDownloadFailed: ShowError(MSG_ENGINE_NOT_FOUND, {m_url.c_str()}); break;
-      case FetchMessage::kLocalNotTrusted:
-      case FetchMessage::kNotTrusted: ShowError(MSG_NOT_TRUSTED, {m_path.c_str()}); break;
-      case FetchMessage::kNoSignatures: ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR); break;
-    }
+      m_progress.SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {m_name}).c_str());
   }
 
 protected:
   bool BuildUrl() override {
-    if (m_url.Append(g_engineUpgrade.baseUrl) && m_url.Append(m_file)) return true;
+    if (m_url.Append(g_engineUpgrade.baseUrl) && m_url.Append(m_name)) return true;
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
     return false;
   }
-
-private:
-  const wchar_t* m_file;
 };
 
 }  // namespace

@@ -79,8 +79,8 @@ class PackageSteps : public HeldFileSteps {
 public:
   PackageSteps(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile, WString& path,
                UniqueHandle& held)
-      : HeldFileSteps(app.m_progressDlg, packageFile, path, held), m_app(app), m_product(product),
-        m_file(packageFile) {}
+      : HeldFileSteps(app.m_progressDlg, packageFile, MSG_PACKAGE_NOT_FOUND, path, held), m_app(app),
+        m_product(product) {}
 
   bool LocalIsCurrent() override {
     return !m_product.productVersion || IsLocalPackageCurrent(m_app.m_msi, m_path.c_str(), m_product.productVersion);
@@ -95,21 +95,12 @@ public:
   }
   void ShowStatus(FetchStatus status) override {
     UINT id = status == FetchStatus::kDownloading ? MSG_DOWNLOADING_PACKAGE : MSG_VERIFYING_SIGNATURE;
-    m_progress.SetDetail(FormatMessageText(id, {m_file}).c_str());
-  }
-  void Tell(FetchMessage message) override {
-    switch (message) {
-      case FetchMessage::kLocalNotFound: ShowError(MSG_PACKAGE_NOT_FOUND, {m_path.c_str()}); break;
-      case FetchMessage::kDownloadFailed: ShowError(MSG_PACKAGE_NOT_FOUND, {m_url.c_str()}); break;
-      case FetchMessage::kLocalNotTrusted:
-      case FetchMessage::kNotTrusted: ShowError(MSG_NOT_TRUSTED, {m_path.c_str()}); break;
-      case FetchMessage::kNoSignatures: ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR); break;
-    }
+    m_progress.SetDetail(FormatMessageText(id, {m_name}).c_str());
   }
 
 protected:
   bool BuildUrl() override {
-    if (m_url.Append(m_product.downloadUrl) && m_url.Append(m_file)) return true;
+    if (m_url.Append(m_product.downloadUrl) && m_url.Append(m_name)) return true;
     TellOutOfMemory();
     return false;
   }
@@ -117,7 +108,6 @@ protected:
 private:
   CPelorinApp& m_app;
   const ProductEntry& m_product;
-  const wchar_t* m_file;
 };
 
 }  // namespace
@@ -131,6 +121,16 @@ Downloaded HeldFileSteps::DownloadAndHold() {
   if (FAILED(m_progress.Download(m_url.c_str(), m_path))) return Downloaded::kFailed;
   m_held.Reset(OpenHeldFile(m_path.c_str()));
   return m_held ? Downloaded::kHeld : Downloaded::kNotHeld;
+}
+
+void HeldFileSteps::Tell(FetchMessage message) {
+  switch (message) {
+    case FetchMessage::kLocalNotFound: ShowError(m_notFound, {m_path.c_str()}); break;
+    case FetchMessage::kDownloadFailed: ShowError(m_notFound, {m_url.c_str()}); break;
+    case FetchMessage::kLocalNotTrusted:
+    case FetchMessage::kNotTrusted: ShowError(MSG_NOT_TRUSTED, {m_path.c_str()}); break;
+    case FetchMessage::kNoSignatures: ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR); break;
+  }
 }
 
 Downloaded HeldFileSteps::DownloadToRunFolder() {

@@ -40,12 +40,14 @@ bool ReadPackageProperty(const MsiApi& msi, const wchar_t* path, const wchar_t* 
 // user's Cancel seen there.
 class HeldFileSteps : public FetchSteps {
 public:
-  HeldFileSteps(CNapredekDlg& progress, const wchar_t* name, WString& path, UniqueHandle& held)
-      : m_progress(progress), m_name(name), m_path(path), m_held(held) {}
+  // `notFound`: the message that names a file that could not be had.
+  HeldFileSteps(CNapredekDlg& progress, const wchar_t* name, UINT notFound, WString& path, UniqueHandle& held)
+      : m_progress(progress), m_name(name), m_notFound(notFound), m_path(path), m_held(held) {}
   LocalCopyState HoldLocalCopy() override;
   Downloaded DownloadAndHold() override;
   void Release() override { m_held.Reset(); }
   bool Cancelled() override { return m_progress.TellIfCancelled(); }
+  void Tell(FetchMessage message) override;
 
 protected:
   ~HeldFileSteps() = default;
@@ -55,6 +57,7 @@ protected:
 
   CNapredekDlg& m_progress;
   const wchar_t* m_name;  // the file's name, beside the setup and on the server
+  UINT m_notFound;
   WString& m_path;
   UniqueHandle& m_held;
   WString m_url;
