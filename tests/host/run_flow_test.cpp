@@ -102,39 +102,19 @@ struct FetchRow {
 
 class FakeSteps : public FetchSteps {
 public:
-  explicit FakeSteps(const FetchRow& row) : m_row(row) {}
+  explicit FakeSteps(const FetchRow& row) : r(row) {}
   std::string log;
 
-  LocalCopyState HoldLocalCopy() override {
-    Add("hold-local");
-    m_held = m_row.local == LocalCopyState::kHeld;
-    return m_row.local;
-  }
-  bool LocalIsCurrent() override {
-    Add("current?");
-    return m_row.current;
-  }
-  bool CanDownload() override { return m_row.canDownload; }
+  LocalCopyState HoldLocalCopy() override { return Add("hold-local"), held = r.local == LocalCopyState::kHeld, r.local; }
+  bool LocalIsCurrent() override { return Add("current?"), r.current; }
+  bool CanDownload() override { return r.canDownload; }
   Downloaded DownloadAndHold() override {
-    Add("download");
-    m_downloaded = true;
-    m_held = m_row.downloaded == Downloaded::kHeld;
-    return m_row.downloaded;
+    return Add("download"), downloaded = true, held = r.downloaded == Downloaded::kHeld, r.downloaded;
   }
-  Verdict Check() override {
-    Add(m_held ? "check" : "check-unheld");
-    return m_downloaded ? m_row.downloadVerdict : m_row.localVerdict;
-  }
-  void Release() override {
-    Add("release");
-    m_held = false;
-  }
+  Verdict Check() override { return Add(held ? "check" : "check-unheld"), downloaded ? r.downloadVerdict : r.localVerdict; }
+  void Release() override { Add("release"), held = false; }
   void ShowStatus(FetchStatus status) override { Add(status == FetchStatus::kVerifying ? "19" : "18"); }
-  bool Cancelled() override {
-    if (++m_checkpoints != m_row.cancelAt) return false;
-    Add("24");
-    return true;
-  }
+  bool Cancelled() override { return ++checkpoints == r.cancelAt && (Add("24"), true); }
   void Tell(FetchMessage message) override {
     static const char* const kNames[] = {"13-local", "22-local", "13-url", "22", "21"};
     Add(kNames[(int)message]);
@@ -142,9 +122,9 @@ public:
 
 private:
   void Add(const char* entry) { log += log.empty() ? entry : std::string(" ") + entry; }
-  const FetchRow& m_row;
-  bool m_held = false, m_downloaded = false;
-  int m_checkpoints = 0;
+  const FetchRow& r;
+  bool held = false, downloaded = false;
+  int checkpoints = 0;
 };
 
 using L = LocalCopyState;

@@ -45,37 +45,21 @@ TEST(FileVersion, VersionMayBeLeftUnasked) {
   EXPECT_NE(0u, GetFileVersionMS(Material(L"versions\\version-none.dll").c_str(), nullptr));
 }
 
-TEST(FileVersion, FileWithoutVersionResourceGivesPlatformsError) {
-  std::wstring file = Material(L"versions\\version-none.dll");
-  ASSERT_TRUE(FileExists(file));
-  DWORD expected = PlatformStatus(file);
-  ASSERT_NE(0u, expected) << "the file has version information after all";
-  DWORD version = 0x00020000;
-  EXPECT_EQ(expected, GetFileVersionMS(file.c_str(), &version));
-  EXPECT_EQ(kNoVersion, version);
-}
-
-TEST(FileVersion, FileThatIsNoProgramGivesPlatformsError) {
+// A file without version information, one that is no program, a missing
+// file: each gives the platform's own error and no version.
+TEST(FileVersion, FilesWithoutVersionGiveThePlatformsError) {
   TempFolder folder;
   ASSERT_TRUE(folder.ok());
-  std::wstring text = folder.Write(L"notes.txt", "no program, no version\r\n");
-  ASSERT_FALSE(text.empty());
-  DWORD expected = PlatformStatus(text);
-  ASSERT_NE(0u, expected);
-  DWORD version = 0x00020000;
-  EXPECT_EQ(expected, GetFileVersionMS(text.c_str(), &version));
-  EXPECT_EQ(kNoVersion, version);
-}
-
-TEST(FileVersion, MissingFileGivesPlatformsError) {
-  TempFolder folder;
-  ASSERT_TRUE(folder.ok());
-  std::wstring missing = folder.File(L"InstMSIW.exe");
-  DWORD expected = PlatformStatus(missing);
-  ASSERT_NE(0u, expected);
-  DWORD version = 0x00020000;
-  EXPECT_EQ(expected, GetFileVersionMS(missing.c_str(), &version));
-  EXPECT_EQ(kNoVersion, version);
+  const std::wstring files[] = {Material(L"versions\\version-none.dll"),
+                                folder.Write(L"notes.txt", "no program, no version\r\n"), folder.File(L"InstMSIW.exe")};
+  ASSERT_TRUE(FileExists(files[0]) && FileExists(files[1]) && !FileExists(files[2]));
+  for (const std::wstring& file : files) {
+    DWORD expected = PlatformStatus(file);
+    ASSERT_NE(0u, expected) << Printable(file) << " has version information after all";
+    DWORD version = 0x00020000;
+    EXPECT_EQ(expected, GetFileVersionMS(file.c_str(), &version)) << Printable(file);
+    EXPECT_EQ(kNoVersion, version) << Printable(file);
+  }
 }
 
 // Version information without a fixed-version record succeeds with no

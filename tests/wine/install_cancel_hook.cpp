@@ -43,7 +43,7 @@ bool IsClass(const wchar_t* name, const wchar_t* wanted) {
 LONG g_pressDelayMs = 0;
 DWORD WINAPI PressCancelLater(void* window) {
   Sleep(g_pressDelayMs);
-  SendMessageW((HWND)window, WM_COMMAND, IDCANCEL, (LPARAM)GetDlgItem((HWND)window, IDCANCEL));
+  SendMessageW((HWND)window, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)GetDlgItem((HWND)window, IDCANCEL));
   return 0;
 }
 
@@ -106,15 +106,10 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK CancelOnStatusText(int code, W
               ++shared->seen == shared->occurrence) {
             lstrcpynW(shared->text, written ? written : L"", kCancelHookTextCapacity);
             // Same thread: the Cancel command is served right here. Later:
-            // while the setup works on after the text, as a user presses.
-            if (shared->delayMs) {
-              g_pressDelayMs = shared->delayMs;
-              HANDLE presser = CreateThread(nullptr, 0, PressCancelLater, parent, 0, nullptr);
-              if (presser) CloseHandle(presser);
-            } else {
-              SendMessageW(parent, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
-                           reinterpret_cast<LPARAM>(GetDlgItem(parent, IDCANCEL)));
-            }
+            // from a thread of its own, while the setup works on.
+            g_pressDelayMs = shared->delayMs;
+            if (g_pressDelayMs) CloseHandle(CreateThread(nullptr, 0, PressCancelLater, parent, 0, nullptr));
+            if (!g_pressDelayMs) PressCancelLater(parent);
             shared->fired = 1;
           }
           UnmapViewOfFile(shared);

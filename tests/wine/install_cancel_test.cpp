@@ -26,13 +26,6 @@ const std::wstring kPackage = PackageName(L"En");
 
 class CancelTest : public ScenarioTest {
 protected:
-  void SetUp() override {
-    ScenarioTest::SetUp();
-    if (HasFatalFailure()) return;
-    setup_ = CopySetup(L"tamaris");
-    ASSERT_FALSE(setup_.empty());
-  }
-
   // Message 24 alone, with a warning icon, and 1602.
   static void ExpectCancelled(const RunResult& run) {
     ASSERT_TRUE(run.finished);
@@ -53,8 +46,6 @@ protected:
     script.cancelDelayMs = delayMs;
     return RunSetup(setup_, script);
   }
-
-  std::wstring setup_;
 };
 
 TEST_F(CancelTest, AfterTheFirstStatusLine) {

@@ -508,6 +508,8 @@ void ScenarioTest::SetUp() {
   ForgetDownloads();
   ASSERT_TRUE(UninstallSamples());
   ASSERT_TRUE(folder_.ok());
+  setup_ = CopySetup(L"tamaris");
+  ASSERT_FALSE(setup_.empty());
 }
 
 void ScenarioTest::TearDown() { UninstallSamples(); }

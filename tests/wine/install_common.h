@@ -184,7 +184,8 @@ void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const 
 
 // A scenario from a clean start: the server serving the signed samples, no
 // download in the cache, no sample product on the system, and a fresh folder
-// for the setup; what a test installed is taken off again afterwards.
+// with the shipped setup in it (setup_); what a test installed is taken off
+// again afterwards.
 // A derived SetUp calls this one first and stops when it failed.
 class ScenarioTest : public testing::Test {
 protected:
@@ -196,6 +197,7 @@ protected:
   std::wstring CopySetup(const std::wstring& variant, const std::wstring& kind, const std::wstring& name);
 
   pelorin_test::TempFolder folder_;
+  std::wstring setup_;
 };
 
 }  // namespace install_test

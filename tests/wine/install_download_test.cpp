@@ -19,13 +19,6 @@ const std::wstring kPackage = PackageName(L"En");
 
 class DownloadTest : public ScenarioTest {
 protected:
-  void SetUp() override {
-    ScenarioTest::SetUp();
-    if (HasFatalFailure()) return;
-    setup_ = CopySetup(L"tamaris");
-    ASSERT_FALSE(setup_.empty());
-  }
-
   // The server refuses the package with HTTP `status`: a failed download,
   // although the platform may hand back the error page as the file.
   void ExpectRefusedWith(int status);
@@ -43,8 +36,6 @@ protected:
     EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
     EXPECT_FALSE(FileExists(InstalledFile(Sample(L"signed", kPackage))));
   }
-
-  std::wstring setup_;
 };
 
 TEST_F(DownloadTest, TrustedPackageIsDownloadedAndInstalled) {
@@ -103,24 +94,19 @@ void ExpectNotTrustedMessage(const RunResult& run, const std::wstring& servedFil
   EXPECT_TRUE(a == b) << "the file named in the message is not the one served";
 }
 
-TEST_F(DownloadTest, UnsignedPackageIsRefused) {
-  ASSERT_TRUE(server::Set("root=unsigned"));
-  RunResult run = RunEnglish();
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(4u, run.exitCode);
-  ExpectNotTrustedMessage(run, PackageFile(L"unsigned", kPackage), folder_.path());
-  EXPECT_TRUE(run.StatusShown(105, Text19(kPackage)));
-  EXPECT_EQ(1u, PackageRequests().size());
-  ExpectNothingInstalled();
-}
-
-TEST_F(DownloadTest, PackageWithDamagedSignatureIsRefused) {
-  ASSERT_TRUE(server::Set("root=tampered"));
-  RunResult run = RunEnglish();
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(4u, run.exitCode);
-  ExpectNotTrustedMessage(run, PackageFile(L"tampered", kPackage), folder_.path());
-  ExpectNothingInstalled();
+// An unsigned package, and one whose signature is damaged.
+TEST_F(DownloadTest, UnsignedOrDamagedPackageIsRefused) {
+  for (const wchar_t* kind : {L"unsigned", L"tampered"}) {
+    SCOPED_TRACE(Printable(kind));
+    ASSERT_TRUE(server::Reset() && server::Set("root=" + Printable(kind)));
+    RunResult run = RunEnglish();
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(4u, run.exitCode);
+    ExpectNotTrustedMessage(run, PackageFile(kind, kPackage), folder_.path());
+    EXPECT_TRUE(run.StatusShown(105, Text19(kPackage)));
+    EXPECT_EQ(1u, PackageRequests().size());
+    ExpectNothingInstalled();
+  }
 }
 
 void ExpectDownloadFailedMessage(const RunResult& run) {

@@ -12,13 +12,6 @@ namespace {
 
 class LanguageChoiceTest : public ScenarioTest {
 protected:
-  void SetUp() override {
-    ScenarioTest::SetUp();
-    if (HasFatalFailure()) return;
-    setup_ = CopySetup(L"tamaris");
-    ASSERT_FALSE(setup_.empty());
-  }
-
   void ExpectChoiceInstalled(const std::wstring& language, const std::wstring& package) {
     RunScript script;
     script.language = language;
@@ -36,8 +29,6 @@ protected:
     EXPECT_TRUE(FileExists(InstalledFile(chosen))) << Printable(InstalledFile(chosen));
     EXPECT_EQ(std::vector<std::wstring>{chosen.productCode}, InstalledSamples());
   }
-
-  std::wstring setup_;
 };
 
 TEST_F(LanguageChoiceTest, DialogListsBothLanguagesAndOpensOnTheUsersLanguage) {

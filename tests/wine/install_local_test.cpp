@@ -68,16 +68,11 @@ void ExpectLocalPathMessage(const RunResult& run, const std::wstring& localPath)
   EXPECT_TRUE(server::Log().empty());
 }
 
-TEST_F(LocalPackageTest, WithoutDownloadAddressPackageOfAnotherVersionIsNamed) {
-  std::wstring setup = CopySetup(L"no_download_url", L"older", kPackage);
-  RunResult run = RunSetup(setup);
-  ExpectLocalPathMessage(run, folder_.File(kPackage));
-}
-
-TEST_F(LocalPackageTest, WithoutDownloadAddressMissingPackageIsNamed) {
-  std::wstring setup = CopySetup(L"no_download_url");
-  RunResult run = RunSetup(setup);
-  ExpectLocalPathMessage(run, folder_.File(kPackage));
+// A package of another version beside it, or none: the local path is named.
+TEST_F(LocalPackageTest, WithoutDownloadAddressPackageOfAnotherVersionOrNoneIsNamed) {
+  ExpectLocalPathMessage(RunSetup(CopySetup(L"no_download_url", L"older", kPackage)), folder_.File(kPackage));
+  DeleteFileW(folder_.File(kPackage).c_str());
+  ExpectLocalPathMessage(RunSetup(CopySetup(L"no_download_url")), folder_.File(kPackage));
 }
 
 }  // namespace

@@ -61,8 +61,6 @@ protected:
   void SetUp() override {
     ScenarioTest::SetUp();
     if (HasFatalFailure()) return;
-    setup_ = CopySetup(L"tamaris");
-    ASSERT_FALSE(setup_.empty());
     packageBytes_ = FileBytes(PackageFile(L"signed", kPackage));
     ASSERT_FALSE(packageBytes_.empty());
   }
@@ -137,7 +135,6 @@ protected:
     return requests;
   }
 
-  std::wstring setup_;
   std::string packageBytes_;
   DWORD pressedAt_ = 0;
   DWORD downloadSeenAt_ = 0;
