@@ -287,15 +287,17 @@ s.bind(("127.0.0.1", int(sys.argv[1]))); print(s.getsockname()[1])' "$1"
   port="$(free_port "${port:-0}" 2>/dev/null || free_port 0)"
   echo "$port" >"$out/port"
   url="http://127.0.0.1:$port/prenos/?verzija=4.12&paket="
-  # The preset's setup with one language (no dialog to answer) and this
-  # server's address compiled in, built in build/bench/BUILD and copied
-  # alone into build/bench/RUN.
+  # The preset's setup with one language (no dialog to answer: that row of
+  # the test setups' records) and this server's address compiled in, built
+  # in build/bench/BUILD and copied alone into build/bench/RUN.
+  config="$out/one_language.cpp"
+  [ -f "$config" ] || printf '#define PELORIN_TEST_SETUP install_one_language\n#include "%s"\n' \
+      "$root/tests/wine/configs/test_setups.cpp" >"$config"
   setup_build() {  # BUILD RUN [CMAKE OPTION...]
     local build="$out/$1" run="$out/$2"
     shift 2
     say "building the setup ($(basename "$build")) that downloads from 127.0.0.1:$port"
-    cmake --preset "$WINE_PRESET" -B "$build" -DPELORIN_WINE_TESTS=OFF \
-        -DPELORIN_CONFIG_SOURCE="$root/tests/wine/configs/install_one_language.cpp" \
+    cmake --preset "$WINE_PRESET" -B "$build" -DPELORIN_WINE_TESTS=OFF -DPELORIN_CONFIG_SOURCE="$config" \
         -DPELORIN_DOWNLOAD_URL="$url" -DPELORIN_ENGINE_URL="http://127.0.0.1:$port/MSI/2.0/" "$@" >/dev/null
     nice cmake --build "$build" --target Pelorin -j2 >/dev/null
     rm -rf "$run" && mkdir -p "$run"
