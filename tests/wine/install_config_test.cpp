@@ -25,36 +25,30 @@ protected:
 
 };
 
-TEST_F(ConfigurationTest, AskFirstAnsweredNoSkipsToTheNextProduct) {
-  RunScript script;
-  script.questionAnswer = IDNO;
-  RunResult run = RunSetup(Prepare(L"ask_first"), script);
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(0u, run.exitCode);
-  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(Text20(L"Tamaris SL")), Printable(run.boxes[0].content.text));
-  EXPECT_EQ(static_cast<UINT>(MB_ICONQUESTION), run.boxes[0].content.icon);
-  std::vector<int> yesNo = {IDYES, IDNO};
-  EXPECT_EQ(yesNo, run.boxes[0].content.ButtonIds());
-  EXPECT_FALSE(run.languageDialogShown);
-  // The first product was skipped before anything; the second was installed.
-  EXPECT_EQ(std::vector<std::string>{Printable(PackageName(L"En"))}, RequestedPackages());
-  EXPECT_FALSE(run.StatusShown(103, Text16(L"Tamaris SL")));
-  EXPECT_TRUE(run.StatusShown(103, Text16(L"Tamaris EN")));
-  EXPECT_EQ(std::vector<std::wstring>{Sample(L"signed", PackageName(L"En")).productCode}, InstalledSamples());
-}
-
-TEST_F(ConfigurationTest, AskFirstAnsweredYesInstallsBothProducts) {
-  RunScript script;
-  script.questionAnswer = IDYES;
-  RunResult run = RunSetup(Prepare(L"ask_first"), script);
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(0u, run.exitCode);
-  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  std::vector<std::string> both = {Printable(PackageName(L"Sl")), Printable(PackageName(L"En"))};
-  EXPECT_EQ(both, RequestedPackages());
-  EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(Sample(L"signed", PackageName(L"Sl")).productCode));
-  EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(Sample(L"signed", PackageName(L"En")).productCode));
+// No skips the first product before anything; Yes installs both.
+TEST_F(ConfigurationTest, AskFirstAnsweredNoSkipsToTheNextProductAndYesInstallsBoth) {
+  for (int answer : {IDNO, IDYES}) {
+    SCOPED_TRACE(answer == IDNO ? "No" : "Yes");
+    ASSERT_TRUE(UninstallSamples() && server::Reset() && server::Set("root=signed"));
+    RunScript script;
+    script.questionAnswer = answer;
+    RunResult run = RunSetup(Prepare(L"ask_first"), script);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+    EXPECT_EQ(Printable(Text20(L"Tamaris SL")), Printable(run.boxes[0].content.text));
+    EXPECT_EQ(static_cast<UINT>(MB_ICONQUESTION), run.boxes[0].content.icon);
+    EXPECT_EQ(std::vector<int>({IDYES, IDNO}), run.boxes[0].content.ButtonIds());
+    EXPECT_FALSE(run.languageDialogShown);
+    std::vector<std::string> requested = {Printable(PackageName(L"Sl")), Printable(PackageName(L"En"))};
+    if (answer == IDNO) requested.erase(requested.begin());
+    EXPECT_EQ(requested, RequestedPackages());
+    EXPECT_EQ(answer == IDYES, run.StatusShown(103, Text16(L"Tamaris SL")));
+    EXPECT_TRUE(run.StatusShown(103, Text16(L"Tamaris EN")));
+    EXPECT_EQ(answer == IDYES, ProductState(Sample(L"signed", PackageName(L"Sl")).productCode) == INSTALLSTATE_DEFAULT);
+    EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(Sample(L"signed", PackageName(L"En")).productCode));
+    EXPECT_EQ(answer == IDYES ? 2u : 1u, InstalledSamples().size());
+  }
 }
 
 TEST_F(ConfigurationTest, FirstLanguageEntryWithLangIdZeroEndsWith160AndNoMessage) {

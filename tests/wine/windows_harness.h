@@ -30,9 +30,8 @@ protected:
   static HWND control(int id) { return GetDlgItem(window(), id); }
 };
 
-// A download under way as far as the window knows, for a test that hands
-// the window the platform's reports itself; Tick() is a tick of the window's
-// timer, which shows them on the bar.
+// A download under way as far as the window knows, for a test that hands it
+// the platform's reports itself; Tick() is its timer's, which moves the bar.
 struct ShownDownload {
   ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, (LPARAM)&download); }
   ~ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, 0); }
