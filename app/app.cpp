@@ -1,5 +1,6 @@
 #include "app/app.h"
 
+#include "app/config.h"
 #include "app/probes.h"
 #include "app/worker.h"
 #include "install/download.h"
@@ -88,7 +89,7 @@ BOOL CPelorinApp::InitInstance() {
     return FALSE;
   }
   // No other setup runs now: what an earlier run could not remove goes.
-  RemoveStaleRunFolders();
+  if (g_downloadTries > 1) RemoveStaleRunFolders();
 
   // The main window exists before the worker starts: the worker's message
   // boxes are owned by it and its status lines are written into it. Without

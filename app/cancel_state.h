@@ -27,7 +27,10 @@ public:
   Phase phase() const { return Phase(m_word.load() & kPhaseMask); }
   bool inDownload() const { return (m_word.load() & kInDownload) != 0; }
   // Whatever is under way is to stop: Cancel was pressed and counted.
-  bool stopping() const { return phase() == kCancelAsked || phase() == kCancelTold || phase() == kAbandoned; }
+  bool stopping() const {
+    Phase now = phase();
+    return now == kCancelAsked || now == kCancelTold || now == kAbandoned;
+  }
 
   // A new progress window starts a run afresh.
   void Restart() { m_word.store(kRunning); }

@@ -2,9 +2,9 @@
 
 #include "afx/system_library.h"
 #include "engine/binding.h"
+#include "install/download.h"
 #include "install/processor.h"
 #include "install/signature.h"
-#include "ui/progress_dlg.h"
 
 Seams g_seams = {
     FindLoaderEntry,

@@ -220,10 +220,6 @@ HRESULT CDownload::RunToFile(HWND watch, const wchar_t* url, HANDLE file, unsign
   DWORD limit = g_seams.downloadNoDataLimitMs;
   setOption(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
   setOption(session, INTERNET_OPTION_CONNECT_TIMEOUT, &limit, sizeof limit);
-  if (!Truncate(file)) {
-    close(session);
-    return HRESULT_FROM_WIN32(GetLastError());
-  }
 
   m_cancel.EnterDownload();
   SendMessageW(watch, kWatchMessage, 0, (LPARAM)this);
@@ -408,6 +404,12 @@ PSECURITY_DESCRIPTOR MakeDescriptor(const wchar_t* format) {
   return descriptor;
 }
 
+// A file of the run's folder, which a system may show as read-only.
+void RemoveRunFile(const wchar_t* path) {
+  SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+  DeleteFileW(path);
+}
+
 }  // namespace
 
 bool MakeRunFolder(WString& folder) {
@@ -438,6 +440,8 @@ bool CreateRunFile(const WString& folder, const wchar_t* name, WString& path, Un
   path.Clear();
   file.Reset();
   if (folder.empty() || !path.Append(folder) || !path.Append(name) || path.length() >= MAX_PATH) return false;
+  // One that an earlier product of the run downloaded, its use over.
+  RemoveRunFile(path.c_str());
   // Read and removed only, by whoever opens it later: the writing handle
   // made here is the only one that can write it. (0x130189 is read, delete
   // and the attributes, which a system may show as read-only and the removal
@@ -463,31 +467,20 @@ bool KeepRunFileForUse(const wchar_t* path, UniqueHandle& file) {
   return true;
 }
 
-namespace {
-
-// Removes the files of `folder` (ending with a backslash), then the folder.
-void RemoveFolder(const WString& folder) {
+void RemoveRunFolder(const WString& folder) {
   WString pattern;
-  if (!pattern.Append(folder) || !pattern.Append(L'*')) return;
+  if (folder.empty() || !pattern.Append(folder) || !pattern.Append(L'*')) return;
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW(pattern.c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
       WString file;
-      if (!file.Append(folder) || !file.Append(found.cFileName)) continue;
-      SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(file.c_str());
+      if (file.Append(folder) && file.Append(found.cFileName)) RemoveRunFile(file.c_str());
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
   RemoveDirectoryW(folder.c_str());
-}
-
-}  // namespace
-
-void RemoveRunFolder(const WString& folder) {
-  if (!folder.empty()) RemoveFolder(folder);
 }
 
 void RemoveStaleRunFolders() {
@@ -503,7 +496,7 @@ void RemoveStaleRunFolders() {
       continue;
     WString folder;
     // What a run still holds stays: its file cannot be deleted.
-    if (folder.Append(temp) && folder.Append(found.cFileName) && folder.Append(L'\\')) RemoveFolder(folder);
+    if (folder.Append(temp) && folder.Append(found.cFileName) && folder.Append(L'\\')) RemoveRunFolder(folder);
   } while (FindNextFileW(search, &found));
   FindClose(search);
 }

@@ -109,7 +109,8 @@ private:
 // The run's folder for the downloads that the setup writes itself: made fresh
 // in the user's temporary folder, readable and writable by the user alone.
 bool MakeRunFolder(WString& folder);
-// Creates `name` in the run's folder for reading and writing, shared for
+// Creates `name` in the run's folder (in place of an earlier file of that
+// name) for reading and writing, shared for
 // reading only, and readable only (for the user and the system) by anyone
 // who opens it later: from its creation nobody but the setup can write it.
 bool CreateRunFile(const WString& folder, const wchar_t* name, WString& path, UniqueHandle& file);
@@ -118,7 +119,7 @@ bool CreateRunFile(const WString& folder, const wchar_t* name, WString& path, Un
 // redistributable open the file themselves and share it with no writer.
 // The file's own permissions keep writers out from its creation on.
 bool KeepRunFileForUse(const wchar_t* path, UniqueHandle& file);
-// Removes the run's folder and what it holds.
+// Removes a run's folder (ending with a backslash) and what it holds.
 void RemoveRunFolder(const WString& folder);
 // Removes the folders that earlier runs left behind (a run whose download
 // the platform still held at its end).

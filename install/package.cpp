@@ -136,15 +136,12 @@ void HeldFileSteps::Tell(FetchMessage message) {
 Downloaded HeldFileSteps::DownloadToRunFolder() {
   WString& folder = App().m_runFolder;
   if (folder.empty() && !MakeRunFolder(folder)) return Downloaded::kFailed;
-  // A file of the same name that an earlier product of the run downloaded.
-  WString earlier;
-  if (earlier.Append(folder) && earlier.Append(m_name)) DeleteFileW(earlier.c_str());
   if (!CreateRunFile(folder, m_name, m_path, m_held)) return Downloaded::kFailed;
   CDownload download(m_progress.m_cancelled);
   HRESULT result = download.RunToFile(m_progress.m_hWnd, m_url.c_str(), m_held.get(), g_downloadTries, TellWait, this);
   if (SUCCEEDED(result)) return KeepRunFileForUse(m_path.c_str(), m_held) ? Downloaded::kHeld : Downloaded::kNotHeld;
+  // What arrived goes with the run's folder.
   m_held.Reset();
-  DeleteFileW(m_path.c_str());
   return Downloaded::kFailed;
 }
 

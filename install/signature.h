@@ -49,11 +49,10 @@ void PinSetupSigner(const wchar_t* setupFile, HANDLE setupHandle);
 // writing.
 HANDLE OpenHeldFile(const wchar_t* path);
 
-// The engine takes no path of MAX_PATH characters or more (it overflows on
-// one), so such a copy counts as not there.
 // A file beside the setup (a package or redistributable), held for its check
 // and use into `held`; refused (the user told, message 22) when someone has
-// it open for writing.
+// it open for writing. The engine takes no path of MAX_PATH characters or
+// more (it overflows on one), so such a copy counts as not there.
 LocalCopyState HoldLocalCopy(const wchar_t* path, UniqueHandle& held);
 
 // One check of `file` with the UI choice `ui` (WTD_UI_NONE, WTD_UI_ALL,

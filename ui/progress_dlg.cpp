@@ -1,10 +1,11 @@
 #include "ui/progress_dlg.h"
 
-#include "afx/system_library.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
 namespace {
+
+void TellCancelled() { ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING); }
 
 // While a download runs, the window looks this often at how far it has got
 // (the bar) and whether it has to stop: often enough to look smooth, and
@@ -73,13 +74,13 @@ void CNapredekDlg::ShowForWork() {
 
 bool CNapredekDlg::TellIfCancelled() {
   if (!m_cancelled.Take()) return false;
-  ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+  TellCancelled();
   return true;
 }
 
 bool CNapredekDlg::HandOverToEngine() {
   if (!m_cancelled.HandOver()) {
-    ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+    TellCancelled();
     return false;
   }
   Hide();
@@ -126,7 +127,7 @@ bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
         // to stop: the user is told now, and the run ends without it.
         KillTimer(m_hWnd, kDownloadTimer);
         m_download = nullptr;
-        ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
+        TellCancelled();
         PostQuitMessage(0);
       }
       return true;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -77,67 +78,24 @@ TEST(ArgumentTokens, SuccessiveTokensFromCharacterAfterLast) {
 
 // --- Command mode -----------------------------------------------------------
 
-TEST(CommandModeNoArgument, AbsentEmptyOrBlankTextInstalls) {
+// The first token decides: a switch in either switch character and case,
+// whatever follows it; anything else (an unknown letter, a lone switch
+// character, a token of three or more characters, two without a switch
+// character, a quoted switch, stray quotes) asks for the usage text.
+TEST(CommandMode, ReadFromTheFirstToken) {
   EXPECT_EQ(ReadCommandMode(nullptr), ModeInstall);
-  EXPECT_EQ(ReadCommandMode(L""), ModeInstall);
-  EXPECT_EQ(ReadCommandMode(L"   "), ModeInstall);
-  EXPECT_EQ(ReadCommandMode(L" \t\t "), ModeInstall);
-}
-
-TEST(CommandModeSwitches, AdminInEitherSwitchCharacterAndCase) {
-  EXPECT_EQ(ReadCommandMode(L"/a"), ModeAdminInstall);
-  EXPECT_EQ(ReadCommandMode(L"-a"), ModeAdminInstall);
-  EXPECT_EQ(ReadCommandMode(L"/A"), ModeAdminInstall);
-  EXPECT_EQ(ReadCommandMode(L"-A"), ModeAdminInstall);
-}
-
-TEST(CommandModeSwitches, AdminWhateverFollows) {
-  EXPECT_EQ(ReadCommandMode(L"  /a \"C:\\Admin Image\""), ModeAdminInstall);
-  EXPECT_EQ(ReadCommandMode(L"/a\tC:\\x y z /?"), ModeAdminInstall);
-}
-
-TEST(CommandModeSwitches, VerifyInEitherSwitchCharacterAndCase) {
-  EXPECT_EQ(ReadCommandMode(L"/v"), ModeVerify);
-  EXPECT_EQ(ReadCommandMode(L"-V \"C:\\a b.exe\""), ModeVerify);
-  EXPECT_EQ(ReadCommandMode(L"/v one two"), ModeVerify);  // judged later
-}
-
-TEST(CommandModeUsage, QuestionMarkAndUnknownLetters) {
-  EXPECT_EQ(ReadCommandMode(L"/?"), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"-?"), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"/x"), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"/q"), ModeUsage);
-}
-
-TEST(CommandModeUsage, LoneSwitchCharacter) {
-  EXPECT_EQ(ReadCommandMode(L"/"), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"- a"), ModeUsage);
-}
-
-TEST(CommandModeUsage, TokenOfThreeOrMoreCharacters) {
-  EXPECT_EQ(ReadCommandMode(L"/ab"), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"/v\"x\""), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"/admin C:\\x"), ModeUsage);
-}
-
-TEST(CommandModeUsage, TwoCharactersWithoutSwitchCharacter) {
-  EXPECT_EQ(ReadCommandMode(L"aa"), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"a/"), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"\\a"), ModeUsage);
-}
-
-TEST(CommandModeUsage, QuotedSwitch) {
-  EXPECT_EQ(ReadCommandMode(L"\"/a\""), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"\"/v\" file"), ModeUsage);
-}
-
-TEST(CommandModeUsage, StrayQuotes) {
-  EXPECT_EQ(ReadCommandMode(L"\""), ModeUsage);
-  EXPECT_EQ(ReadCommandMode(L"  \"\""), ModeUsage);
-}
-
-TEST(CommandModeUsage, OnlyTheFirstTokenCounts) {
-  EXPECT_EQ(ReadCommandMode(L"foo /a"), ModeUsage);
+  const struct {
+    CommandMode mode;
+    std::vector<const wchar_t*> texts;
+  } rows[] = {
+      {ModeInstall, {L"", L"   ", L" \t\t "}},
+      {ModeAdminInstall, {L"/a", L"-a", L"/A", L"-A", L"  /a \"C:\\Admin Image\"", L"/a\tC:\\x y z /?"}},
+      {ModeVerify, {L"/v", L"-V \"C:\\a b.exe\"", L"/v one two"}},  // the file is judged later
+      {ModeUsage, {L"/?", L"-?", L"/x", L"/q", L"/", L"- a", L"/ab", L"/v\"x\"", L"/admin C:\\x", L"aa", L"a/",
+                   L"\\a", L"\"/a\"", L"\"/v\" file", L"\"", L"  \"\"", L"foo /a"}},
+  };
+  for (const auto& row : rows)
+    for (const wchar_t* text : row.texts) EXPECT_EQ(ReadCommandMode(text), row.mode) << text;
 }
 
 // --- Verify arguments -------------------------------------------------------

@@ -149,9 +149,7 @@ std::string Bytes(const std::wstring& text) {
 
 class Probes : public testing::Test {
 protected:
-  void SetUp() override {
-    g_played = Played();
-  }
+  void SetUp() override { g_played = Played(); }
 
   // Plays Windows NT 4 whose "ProductSuite" holds `bytes` of type `type`;
   // gives the mutex name that the single-instance guard then chooses.

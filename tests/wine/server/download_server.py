@@ -26,12 +26,11 @@ the same port (not logged):
     /control/set?mode=...&root=...&...   change the behaviour (see Behaviour)
     /control/reset                       default behaviour, empty log
     /control/log                         the request log, one line a request:
-                                         METHOD<TAB>PATH<TAB>STATUS<TAB>BYTES SENT<TAB>END<TAB>RANGE<TAB>IF-RANGE
+                                         METHOD<TAB>PATH<TAB>STATUS<TAB>BYTES SENT<TAB>END<TAB>RANGE
                                          END is "complete", "cut" (the server
                                          closed early on purpose) or "aborted"
                                          (the client went away); RANGE the N
-                                         of the request's "Range: bytes=N-",
-                                         IF-RANGE its If-Range ("-": none)
+                                         of "Range: bytes=N-" ("-": none)
     /control/stop                        stop now
 
 Command line:
@@ -229,9 +228,8 @@ class Handler(BaseHTTPRequestHandler):
             end = "aborted"
             sent, status = getattr(e, "sent", sent), getattr(e, "status", status)
         asked = self.range_start()
-        self.state.record("%s\t%s\t%d\t%d\t%s\t%s\t%s" % (self.command, self.path, status, sent, end,
-                                                      "-" if asked is None else asked,
-                                                      self.headers.get("If-Range", "-")))
+        self.state.record("%s\t%s\t%d\t%d\t%s\t%s" % (self.command, self.path, status, sent, end,
+                                                  "-" if asked is None else asked))
 
     def file_of(self, root, name):
         if not name or "/" in name or "\\" in name or name in (".", ".."):
