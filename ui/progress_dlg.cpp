@@ -96,11 +96,20 @@ void CNapredekDlg::ShowProgress() {
   if (m_barPos < 0 || size != m_barSize) {
     m_progress.SetRange32(0, size ? kBarSteps : 0);
     m_barSize = size;
+    m_barPixel = -1;
+    RECT client = {};
+    ::GetClientRect(m_progress.m_hWnd, &client);
+    m_barWidth = client.right > client.left ? client.right - client.left : 1;
   }
-  if (pos != m_barPos) {
+  // Told only what the user can see change: each redraw of the bar costs
+  // the user-interface thread, and a slow download moves it by less than a
+  // pixel a tick.
+  int pixel = pos * m_barWidth / kBarSteps;
+  if (pixel != m_barPixel) {
     m_progress.SetPos(pos);
-    m_barPos = pos;
+    m_barPixel = pixel;
   }
+  m_barPos = pos;
 }
 
 bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {

@@ -29,11 +29,14 @@ public:
   // The download under way, from its start to its end (null between
   // downloads): the platform's reports go to it, and the timer looks at it.
   CDownload* m_download = nullptr;
-  // What the bar was last told: the size its range (kBarSteps) stands for
-  // and its position; -1 before the first tick of a download.
+  // What the bar was last told: the size its range (kBarSteps) stands for,
+  // its position (-1 before the first tick of a download), its width and
+  // the pixel its filled part reached.
   static const int kBarSteps = 1000;
   ULONG m_barSize = 0;
   int m_barPos = -1;
+  int m_barWidth = 1;
+  int m_barPixel = -1;
 
   // What the worker does with the window. Each is a synchronous call into
   // the user-interface thread, which serves it from its message loop.
