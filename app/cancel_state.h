@@ -25,7 +25,6 @@ public:
   };
 
   Phase phase() const { return Phase(m_word.load() & kPhaseMask); }
-  bool inDownload() const { return (m_word.load() & kInDownload) != 0; }
   // Whatever is under way is to stop: Cancel was pressed and counted.
   bool stopping() const {
     Phase now = phase();

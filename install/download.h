@@ -110,9 +110,9 @@ private:
 // in the user's temporary folder, readable and writable by the user alone.
 bool MakeRunFolder(WString& folder);
 // Creates `name` in the run's folder (in place of an earlier file of that
-// name) for reading and writing, shared for
-// reading only, and readable only (for the user and the system) by anyone
-// who opens it later: from its creation nobody but the setup can write it.
+// name) for reading and writing, shared for reading only, and readable only
+// (for the user and the system) by anyone who opens it later: from its
+// creation nobody but the setup can write it.
 bool CreateRunFile(const WString& folder, const wchar_t* name, WString& path, UniqueHandle& file);
 // Exchanges the writing handle of a run file, once it is written, for one
 // that reads only: the signature check, the Windows Installer and the

@@ -47,7 +47,7 @@ int CNapredekDlg::OnCreate() {
 BOOL CNapredekDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   // A new bar knows nothing of what an earlier one was told.
-  m_barPos = -1;
+  m_barPixel = -1;
   CWinApp* app = AfxGetApp();
   if (app) SetWindowText(app->m_pszAppName);
   SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)m_smallIcon);
@@ -93,7 +93,7 @@ void CNapredekDlg::ShowProgress() {
   // inside the bar's int range. A download of unknown size leaves it empty.
   ULONG size = m_download->announced(), received = m_download->received();
   int pos = size ? (int)((ULONGLONG)(received < size ? received : size) * kBarSteps / size) : 0;
-  if (m_barPos < 0 || size != m_barSize) {
+  if (m_barPixel < 0 || size != m_barSize) {
     m_progress.SetRange32(0, size ? kBarSteps : 0);
     m_barSize = size;
     m_barPixel = -1;
@@ -109,7 +109,6 @@ void CNapredekDlg::ShowProgress() {
     m_progress.SetPos(pos);
     m_barPixel = pixel;
   }
-  m_barPos = pos;
 }
 
 bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -120,7 +119,7 @@ bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
       if (!lParam) ShowProgress();
       m_download = reinterpret_cast<CDownload*>(lParam);
       if (m_download) {
-        m_barPos = -1;
+        m_barPixel = -1;
         SetTimer(m_hWnd, kDownloadTimer, kDownloadTimerMs, nullptr);
         ShowProgress();
       } else {

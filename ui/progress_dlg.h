@@ -30,11 +30,10 @@ public:
   // downloads): the platform's reports go to it, and the timer looks at it.
   CDownload* m_download = nullptr;
   // What the bar was last told: the size its range (kBarSteps) stands for,
-  // its position (-1 before the first tick of a download), its width and
-  // the pixel its filled part reached.
+  // its width, and the pixel its filled part reached (-1 before the first
+  // tick of a download).
   static const int kBarSteps = 1000;
   ULONG m_barSize = 0;
-  int m_barPos = -1;
   int m_barWidth = 1;
   int m_barPixel = -1;
 
