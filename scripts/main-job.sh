@@ -68,7 +68,7 @@ arch=x64
 server_pid_file="$out/download_server.pid"
 xvfb_pid=""
 cleanup() {
-  python3 tests/wine/server/download_server.py --stop --pid-file "$server_pid_file" || true
+  python3 tests/wine/tools/download_server.py --stop --pid-file "$server_pid_file" || true
   WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
@@ -88,7 +88,7 @@ cmake -S . -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_
     -DPELORIN_ENGINE_URL="http://127.0.0.1:$port/MSI/2.0/" >"$log/configure.txt"
 cmake --build "$out/build" --target Pelorin >"$log/build.txt"
 "$compiler" -municode -static -O2 -DUNICODE -D_UNICODE -o "$out/install_demo_driver.exe" \
-    tests/wine/install_demo_driver.cpp -lmsi -lcomctl32 -lgdi32 -luser32
+    tests/wine/tools/install_demo_driver.cpp -lmsi -lcomctl32 -lgdi32 -luser32
 
 if [ -n "$config" ]; then
   # The product codes of the folder's packages: the setup chooses one of them.
@@ -111,7 +111,7 @@ if [ -n "$config" ]; then
   behaviour="set?mode=slow&chunk=$chunk&delay=0.12"
 else
   echo "== Building and signing the sample packages"
-  bash tests/wine/packages/build_packages.sh "$out/packages" >"$log/packages.txt"
+  bash tests/wine/tools/build_packages.sh "$out/packages" >"$log/packages.txt"
   package="Tamaris.$arch.En.msi"
   product_code="$(awk -F'\t' -v f="unsigned/$package" '$1 == f { print $2 }' "$out/packages/products.txt")"
   folder="$(awk -F'\t' -v f="unsigned/$package" '$1 == f { print $4 }' "$out/packages/products.txt")"
@@ -121,7 +121,7 @@ else
 fi
 
 echo "== Starting the download server on 127.0.0.1:$port"
-python3 tests/wine/server/download_server.py --root "$served" --port "$port" --daemon \
+python3 tests/wine/tools/download_server.py --root "$served" --port "$port" --daemon \
     --pid-file "$server_pid_file" --log-file "$out/download_server.log" --lifetime 900 --idle 300 >/dev/null
 rm -f "$out/download_server.log"
 control() {  # the server's control requests (see its --help)

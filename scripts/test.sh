@@ -24,7 +24,7 @@ cmake --build --preset mingw-x86
 cleanup() {
   local pid_file
   for pid_file in build/*/tests/wine/download_server.pid; do
-    [ -f "$pid_file" ] && python3 tests/wine/server/download_server.py --stop --pid-file "$pid_file" >/dev/null 2>&1
+    [ -f "$pid_file" ] && python3 tests/wine/tools/download_server.py --stop --pid-file "$pid_file" >/dev/null 2>&1
   done
   wineserver -k 2>/dev/null || true
   stop_display

@@ -181,7 +181,7 @@ server_pid_file="$out/download_server.pid"
 server_log="$out/download_server.log"
 xvfb_pid=""
 cleanup() {
-  python3 tests/wine/server/download_server.py --stop --pid-file "$server_pid_file" || true
+  python3 tests/wine/tools/download_server.py --stop --pid-file "$server_pid_file" || true
   wineserver -k 2>/dev/null || true
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
@@ -231,7 +231,7 @@ fi
 if want 3 || want 4 || want 5 || want 6; then
   if [ ! -f "$out/packages/certificates/signer.crt" ]; then
     say "building the sample packages and the test certificate"
-    bash tests/wine/packages/build_packages.sh "$out/packages" >/dev/null
+    bash tests/wine/tools/build_packages.sh "$out/packages" >/dev/null
   fi
   certs="$out/packages/certificates"
   sign() {  # IN OUT
@@ -252,7 +252,7 @@ large_package() {  # MB OUTPUT: a signed package of MB megabytes of random data
       -D UpgradeCode=7A3D5E10-4C12-4B8E-9F01-041299000001 -D ComponentCode=7A3D5E10-4C12-4B8E-9F02-041299000001 \
       -D Version=4.12 -D Language=1033 -D ProductName="Tamaris 4.12 (x64, En, large)" \
       -D FolderName="Tamaris large" -D ProgramFiles=ProgramFiles64Folder -D Win64=yes \
-      -D SourceFile=payload.bin "$root/tests/wine/packages/tamaris.wxs")
+      -D SourceFile=payload.bin "$root/tests/wine/tools/tamaris.wxs")
   sign "$work/large.msi" "$2"
   rm -rf "$work"
 }
@@ -307,7 +307,7 @@ s.bind(("127.0.0.1", int(sys.argv[1]))); print(s.getsockname()[1])' "$1"
   # Figure 6's: each download tried three times.
   if want 6; then setup_build retrying retrying-run -DPELORIN_DOWNLOAD_TRIES=3; fi
 
-  python3 tests/wine/server/download_server.py --root "$out/packages" --port "$port" --daemon \
+  python3 tests/wine/tools/download_server.py --root "$out/packages" --port "$port" --daemon \
       --pid-file "$server_pid_file" --log-file "$server_log" --lifetime 7200 --idle 900 >/dev/null
   control() {
     python3 -c 'import sys, urllib.request; urllib.request.urlopen(sys.argv[1], timeout=10).read()' \

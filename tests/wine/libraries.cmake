@@ -40,28 +40,28 @@ set(_engine_entries MsiSetInternalUI MsiInstallProductW MsiApplyPatchW MsiQueryP
     PelorinTestEngine)
 pelorin_engine_material(engine_stub_complete engine-complete msi
     EXPORTS ${_engine_entries} MsiReinstallProductW
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/material/engine_stub.cpp")
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/standins/material/engine_stub.cpp")
 pelorin_engine_material(engine_stub_partial engine-partial msi
     EXPORTS ${_engine_entries}
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/material/engine_stub.cpp")
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/standins/material/engine_stub.cpp")
 target_compile_definitions(engine_stub_partial PRIVATE ENGINE_STUB_WITHOUT_REINSTALL)
 # Version resources: one as the resource compiler writes it, two written by
 # hand, and a library without any.
 pelorin_engine_material(version_7_21 versions version-7-21
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/material/version_7_21.rc")
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/standins/material/version_7_21.rc")
 pelorin_engine_material(version_without_fixed versions version-without-fixed
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/material/version_without_fixed.rc")
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/standins/material/version_without_fixed.rc")
 pelorin_engine_material(version_short_fixed versions version-short-fixed
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/material/version_short_fixed.rc")
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/standins/material/version_short_fixed.rc")
 pelorin_engine_material(version_none versions version-none
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/material/no_resources.cpp")
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/standins/material/no_resources.cpp")
 set(_engine_material engine_stub_complete engine_stub_partial
     version_7_21 version_without_fixed version_short_fixed version_none)
 
 # A DLL named like a system library, planted beside the tests.
 pelorin_test_library(pelorin_planted_version SHARED
     EXPORTS PelorinPlanted GetFileVersionInfoSizeW
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/probes_plant.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/probes_plant.rc")
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/standins/probes_plant.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/standins/probes_plant.rc")
 set_target_properties(pelorin_planted_version PROPERTIES
     OUTPUT_NAME version RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests/wine/plant")
 
@@ -69,13 +69,13 @@ set_target_properties(pelorin_planted_version PROPERTIES
 # can refuse the setup its progress window.
 pelorin_test_library(install_cancel_hook MODULE
     EXPORTS CancelOnStatusText RefuseDialogWindows
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_cancel_hook.cpp")
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/support/install_cancel_hook.cpp")
 set_target_properties(install_cancel_hook PROPERTIES LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
 target_link_libraries(install_cancel_hook PRIVATE user32)
 
 # The control: the planted library's source linked without --kill-at. On
 # i386 its export must read decorated, or the check could not see the fault.
-add_library(exported_names_control SHARED "${CMAKE_CURRENT_SOURCE_DIR}/probes_plant.cpp")
+add_library(exported_names_control SHARED "${CMAKE_CURRENT_SOURCE_DIR}/standins/probes_plant.cpp")
 set_target_properties(exported_names_control PROPERTIES PREFIX "" LIBRARY_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}/control")
 target_link_options(exported_names_control PRIVATE -static -s)
 

@@ -6,7 +6,7 @@
 file(RELATIVE_PATH _engine_material_relative "${CMAKE_BINARY_DIR}" "${PELORIN_ENGINE_MATERIAL_DIR}")
 string(REPLACE "/" "\\\\" _engine_material_relative "${_engine_material_relative}")
 
-pelorin_wine_test(engine_binding SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/engine_binding.cpp"
+pelorin_wine_test(engine_binding SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/engine_binding.cpp"
     LINK_PROGRAM DEPENDS ${_engine_material})
 target_compile_definitions(engine_binding PRIVATE "PELORIN_TEST_ENGINE_MATERIAL=L\"${_engine_material_relative}\"")
 target_link_libraries(engine_binding PRIVATE ntdll)
@@ -22,7 +22,7 @@ set_tests_properties(engine_binding_without_system_engine PROPERTIES
     ENVIRONMENT "LC_ALL=en_US.UTF-8;GTEST_FILTER=WithoutSystemEngine.*;WINEDLLOVERRIDES=mscoree,mshtml,msi="
     TIMEOUT 300 RESOURCE_LOCK wine)
 
-pelorin_wine_test(engine_file_version SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/engine_file_version.cpp"
+pelorin_wine_test(engine_file_version SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/engine_file_version.cpp"
     LINK_PROGRAM DEPENDS ${_engine_material})
 target_compile_definitions(engine_file_version PRIVATE "PELORIN_TEST_ENGINE_MATERIAL=L\"${_engine_material_relative}\"")
 target_link_libraries(engine_file_version PRIVATE version)

@@ -1,8 +1,8 @@
 # Package installation under Wine: the real setup, and setups built from test
 # configurations (the records of configs/test_setups.cpp), install sample Tamaris packages
-# (packages/, built with wixl and signed by a test certificate made at build
+# (tools/build_packages.sh, built with wixl and signed by a test certificate made at build
 # time) from beside themselves or from a download server on the loopback
-# interface (server/download_server.py); plus tests that call the
+# interface (tools/download_server.py); plus tests that call the
 # installation code directly, with seams for what Wine cannot show.
 #
 # The download address is compiled into a setup, so the test server listens
@@ -31,7 +31,7 @@ set(_packages_dir "${CMAKE_CURRENT_BINARY_DIR}/packages")
 # "pinned_next": the authority's and then the signer's, in capitals;
 # "pinned_self": the setup's own signer, in copies signed with the packages'
 # key and with another one, and unsigned).
-execute_process(COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" --certificates "${_packages_dir}"
+execute_process(COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/tools/build_packages.sh" --certificates "${_packages_dir}"
     RESULT_VARIABLE _certificates_made)
 if(NOT _certificates_made EQUAL 0)
   message(FATAL_ERROR "The test certificates could not be made (openssl)")
@@ -41,8 +41,8 @@ file(STRINGS "${_packages_dir}/certificates/ca.pin" _pin_pinned_other LIMIT_COUN
 string(TOUPPER "${_pin_pinned_other};${_pin_pinned}" _pin_pinned_next)
 set(_pin_pinned_self "self")
 add_custom_command(OUTPUT "${_packages_dir}/products.txt"
-    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" "${_packages_dir}"
-    DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/packages/build_packages.sh" "${CMAKE_CURRENT_SOURCE_DIR}/packages/tamaris.wxs"
+    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/tools/build_packages.sh" "${_packages_dir}"
+    DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/tools/build_packages.sh" "${CMAKE_CURRENT_SOURCE_DIR}/tools/tamaris.wxs"
         "${_packages_dir}/certificates/signer.pin"
     COMMENT "Building and signing the sample Tamaris packages")
 add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/products.txt")
@@ -86,7 +86,7 @@ foreach(c signer other)
 endforeach()
 
 # The download server, as a fixture of the scenarios.
-set(_server "${CMAKE_CURRENT_SOURCE_DIR}/server/download_server.py")
+set(_server "${CMAKE_CURRENT_SOURCE_DIR}/tools/download_server.py")
 set(_server_pid "${CMAKE_CURRENT_BINARY_DIR}/download_server.pid")
 add_test(NAME install_server_start
     COMMAND ${Python3_EXECUTABLE} "${_server}" --root "${_packages_dir}" --port ${PELORIN_TEST_PORT}
@@ -102,7 +102,7 @@ set(_install_definitions
     "PELORIN_TEST_DOWNLOAD_URL=L\"${_install_url}\"")
 
 # What the scenarios share: runs of a setup, the server's control, the products.
-add_library(install_scenario_support STATIC "${CMAKE_CURRENT_SOURCE_DIR}/install_common.cpp")
+add_library(install_scenario_support STATIC "${CMAKE_CURRENT_SOURCE_DIR}/support/install_common.cpp")
 target_compile_definitions(install_scenario_support PUBLIC ${_install_definitions})
 target_compile_options(install_scenario_support PRIVATE -municode)
 target_link_libraries(install_scenario_support PUBLIC pelorin_test_support msi wininet ws2_32 comctl32)
@@ -110,7 +110,7 @@ target_link_libraries(install_scenario_support PUBLIC pelorin_test_support msi w
 # Scenarios: the real setup under Wine, grouped by behaviour.
 foreach(group download local hostile paths cancel language config server)
   pelorin_wine_test(install_${group}_test
-      SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_${group}_test.cpp"
+      SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/install_${group}_test.cpp"
       DEPENDS ${_install_setups} pelorin_install_packages install_cancel_hook
       TIMEOUT 1200)
   target_link_libraries(install_${group}_test PRIVATE install_scenario_support)
@@ -121,14 +121,14 @@ endforeach()
 # The setup in a folder deeper than MAX_PATH, started with `wine` and its
 # Unix path (Wine's CreateProcessW refuses so long a program path).
 add_test(NAME install_long_folder
-    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/long_folder.sh" "$<TARGET_FILE:pelorin_install_one_language>"
+    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/cases/long_folder.sh" "$<TARGET_FILE:pelorin_install_one_language>"
             "${_packages_dir}" En ${PELORIN_TEST_PORT} "${CMAKE_CURRENT_BINARY_DIR}/long-folder")
 set_tests_properties(install_long_folder PROPERTIES FIXTURES_REQUIRED install_server TIMEOUT 600 RESOURCE_LOCK wine
     ENVIRONMENT "LC_ALL=en_US.UTF-8")
 
 # The installation code called directly: processors and platforms that Wine
 # is not, and the engine call of every row of the command-line table.
-pelorin_wine_test(install_unit_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/install_unit_test.cpp"
+pelorin_wine_test(install_unit_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/install_unit_test.cpp"
     LINK_PROGRAM DEPENDS pelorin_install_packages)
 target_compile_definitions(install_unit_test PRIVATE ${_install_definitions})
 target_link_libraries(install_unit_test PRIVATE msi)

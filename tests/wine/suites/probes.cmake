@@ -5,7 +5,7 @@
 file(RELATIVE_PATH _plant_relative "${CMAKE_BINARY_DIR}" "${CMAKE_BINARY_DIR}/tests/wine/plant/version.dll")
 string(REPLACE "/" "\\\\" _plant_relative "${_plant_relative}")
 
-pelorin_wine_test(probes_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/probes_test.cpp" LINK_PROGRAM
+pelorin_wine_test(probes_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/probes_test.cpp" LINK_PROGRAM
     DEPENDS pelorin_planted_version)
 target_compile_definitions(probes_test PRIVATE "PELORIN_TEST_PLANT=L\"${_plant_relative}\"")
 # Wine prefers its own libraries to ones beside a program; the controls need

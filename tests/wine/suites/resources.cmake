@@ -1,6 +1,6 @@
 # The message catalogue of the built setup, every text in each of the four
 # languages, as Windows loads it (resource_strings.cpp holds the tables).
-add_executable(resource_strings "${CMAKE_CURRENT_SOURCE_DIR}/resource_strings.cpp")
+add_executable(resource_strings "${CMAKE_CURRENT_SOURCE_DIR}/cases/resource_strings.cpp")
 target_compile_definitions(resource_strings PRIVATE UNICODE _UNICODE)
 target_compile_options(resource_strings PRIVATE -municode)
 target_link_options(resource_strings PRIVATE -municode -static)

@@ -20,7 +20,7 @@ endforeach()
 file(RELATIVE_PATH _setups_relative "${CMAKE_BINARY_DIR}" "${PELORIN_TEST_SETUPS_DIR}")
 string(REPLACE "/" "\\\\" _setups_relative "${_setups_relative}")
 
-pelorin_wine_test(shell_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/shell_test.cpp"
+pelorin_wine_test(shell_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/shell_test.cpp"
     DEPENDS Pelorin ${_shell_setups})
 target_compile_definitions(shell_test PRIVATE "PELORIN_TEST_SETUPS=L\"${_setups_relative}\"")
 set_tests_properties(shell_test PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
@@ -30,7 +30,7 @@ set_tests_properties(shell_test PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
 # environment block it is started with (see support/driver.h), so the test
 # program runs once per language, in that locale, and is told which language
 # to expect.
-pelorin_wine_test(shell_language_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/shell_language_test.cpp"
+pelorin_wine_test(shell_language_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/shell_language_test.cpp"
     DEPENDS Pelorin ${_shell_setups})
 target_compile_definitions(shell_language_test PRIVATE "PELORIN_TEST_SETUPS=L\"${_setups_relative}\"")
 set_tests_properties(shell_language_test PROPERTIES

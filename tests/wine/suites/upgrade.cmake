@@ -4,7 +4,7 @@
 # real setup, version gate, exit codes, restart) run by the setup's own
 # worker against a loopback HTTP server.
 #
-# The engine redistributable is played by fake_engine/: one small program,
+# The engine redistributable is played by standins/fake_engine/: one small program,
 # built once per file version that the tests need, whose exit code and
 # record of its command line the tests choose at run time.
 
@@ -15,9 +15,9 @@ foreach(variant "2_0;2;0" "10_5;10;5" "11_99;11;99" "12_0;12;0" "1_20;1;20" "non
   list(GET variant 0 suffix)
   list(GET variant 1 major)
   list(GET variant 2 minor)
-  add_executable(fake_engine_${suffix} WIN32 "${CMAKE_CURRENT_SOURCE_DIR}/fake_engine/fake_engine.cpp")
+  add_executable(fake_engine_${suffix} WIN32 "${CMAKE_CURRENT_SOURCE_DIR}/standins/fake_engine/fake_engine.cpp")
   if(NOT major STREQUAL "")
-    target_sources(fake_engine_${suffix} PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/fake_engine/fake_engine.rc")
+    target_sources(fake_engine_${suffix} PRIVATE "${CMAKE_CURRENT_SOURCE_DIR}/standins/fake_engine/fake_engine.rc")
     target_compile_definitions(fake_engine_${suffix} PRIVATE FAKE_MAJOR=${major} FAKE_MINOR=${minor})
   endif()
   target_compile_definitions(fake_engine_${suffix} PRIVATE UNICODE _UNICODE)
@@ -38,23 +38,23 @@ foreach(engine IN LISTS _fake_engines)
   list(APPEND _fake_engine_files "$<TARGET_FILE:${engine}>")
 endforeach()
 add_custom_command(OUTPUT ${_signed}
-    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/fake_engine/sign.sh" "${PELORIN_FAKE_ENGINE_DIR}"
+    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/standins/fake_engine/sign.sh" "${PELORIN_FAKE_ENGINE_DIR}"
         "$<TARGET_FILE:Pelorin>" "$<TARGET_FILE:fake_engine_2_0>" ${_fake_engine_files}
-    DEPENDS Pelorin ${_fake_engines} "${CMAKE_CURRENT_SOURCE_DIR}/fake_engine/sign.sh"
+    DEPENDS Pelorin ${_fake_engines} "${CMAKE_CURRENT_SOURCE_DIR}/standins/fake_engine/sign.sh"
     COMMENT "Signing the engine upgrade test material")
 add_custom_target(upgrade_signed_material DEPENDS ${_signed})
 
 string(REPLACE "/" "\\\\" _fake_engine_dir_win "Z:${PELORIN_FAKE_ENGINE_DIR}")
 
 pelorin_wine_test(child_runner_test LINK_PROGRAM
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/child_runner_test.cpp"
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/child_runner_test.cpp"
     DEPENDS ${_fake_engines})
 target_compile_definitions(child_runner_test PRIVATE "PELORIN_FAKE_ENGINE_DIR=L\"${_fake_engine_dir_win}\"")
 
 pelorin_wine_test(upgrade_test LINK_PROGRAM
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/upgrade_test.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/upgrade_harness.cpp"
-        "${CMAKE_CURRENT_SOURCE_DIR}/windows_http_server.cpp"
-    CONFIG_SOURCE "${CMAKE_CURRENT_SOURCE_DIR}/upgrade_config.cpp"
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/upgrade_test.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/support/upgrade_harness.cpp"
+        "${CMAKE_CURRENT_SOURCE_DIR}/support/windows_http_server.cpp"
+    CONFIG_SOURCE "${CMAKE_CURRENT_SOURCE_DIR}/configs/upgrade_config.cpp"
     DEPENDS Pelorin ${_fake_engines} upgrade_signed_material)
 target_compile_definitions(upgrade_test PRIVATE "PELORIN_FAKE_ENGINE_DIR=L\"${_fake_engine_dir_win}\"")
 target_link_libraries(upgrade_test PRIVATE ws2_32)

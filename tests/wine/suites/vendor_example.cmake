@@ -36,7 +36,7 @@ add_custom_command(OUTPUT "${_orvella_setup}"
     COMMENT "Signing the Orvella example's setup")
 add_custom_target(example_orvella_setup ALL DEPENDS "${_orvella_setup}")
 
-pelorin_wine_test(example_orvella_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/example_orvella_test.cpp"
+pelorin_wine_test(example_orvella_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/example_orvella_test.cpp"
     DEPENDS example_orvella_setup pelorin_install_packages TIMEOUT 600)
 target_link_libraries(example_orvella_test PRIVATE install_scenario_support)
 set_tests_properties(example_orvella_test PROPERTIES FIXTURES_REQUIRED install_server ENVIRONMENT "LC_ALL=en_US.UTF-8")

@@ -12,7 +12,7 @@
 
 #include <stdlib.h>
 
-#include "shell_texts.h"
+#include "support/shell_texts.h"
 #include "support/driver.h"
 
 using namespace pelorin_test;

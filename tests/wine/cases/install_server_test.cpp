@@ -12,7 +12,7 @@
 
 #include <algorithm>
 
-#include "install_common.h"
+#include "support/install_common.h"
 
 using namespace install_test;
 using namespace pelorin_test;

@@ -22,8 +22,8 @@
 #include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
-#include "upgrade_harness.h"
-#include "windows_http_server.h"
+#include "support/upgrade_harness.h"
+#include "support/windows_http_server.h"
 
 extern wchar_t g_testEngineUrl[256];
 

@@ -6,7 +6,7 @@
 
 #include <msiquery.h>
 
-#include "install_common.h"
+#include "support/install_common.h"
 
 using namespace install_test;
 using namespace pelorin_test;

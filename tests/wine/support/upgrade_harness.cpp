@@ -1,4 +1,4 @@
-#include "upgrade_harness.h"
+#include "support/upgrade_harness.h"
 
 #include <gtest/gtest.h>
 

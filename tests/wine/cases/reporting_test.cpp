@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "shell_texts.h"
+#include "support/shell_texts.h"
 #include "support/driver.h"
 #include "ui/messages.h"
 #include "ui/resource.h"

@@ -1,4 +1,4 @@
-#include "windows_harness.h"
+#include "support/windows_harness.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "install_common.h"
+#include "support/install_common.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
@@ -14,7 +14,7 @@
 #include <set>
 #include <sstream>
 
-#include "install_cancel_hook.h"
+#include "support/install_cancel_hook.h"
 
 using namespace pelorin_test;
 

@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "ui/resource.h"
-#include "windows_harness.h"
-#include "windows_http_server.h"
+#include "support/windows_harness.h"
+#include "support/windows_http_server.h"
 
 using namespace windows_test;
 using pelorin_test::HttpReply;

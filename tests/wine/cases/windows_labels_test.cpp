@@ -12,7 +12,7 @@
 #include "ui/language_dlg.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
-#include "windows_harness.h"
+#include "support/windows_harness.h"
 
 using namespace windows_test;
 

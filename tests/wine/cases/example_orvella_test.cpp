@@ -8,7 +8,7 @@
 
 #include <wininet.h>
 
-#include "install_common.h"
+#include "support/install_common.h"
 
 using namespace install_test;
 using namespace pelorin_test;

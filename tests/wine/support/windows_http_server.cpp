@@ -1,4 +1,4 @@
-#include "windows_http_server.h"
+#include "support/windows_http_server.h"
 
 #include <ws2tcpip.h>
 

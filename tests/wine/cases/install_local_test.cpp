@@ -6,7 +6,7 @@
 // path. Packages that are not trusted: install_hostile_test.
 #include <gtest/gtest.h>
 
-#include "install_common.h"
+#include "support/install_common.h"
 
 using namespace install_test;
 using namespace pelorin_test;

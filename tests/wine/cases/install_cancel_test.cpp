@@ -15,7 +15,7 @@
 
 #include <commctrl.h>
 
-#include "install_common.h"
+#include "support/install_common.h"
 
 using namespace install_test;
 using namespace pelorin_test;

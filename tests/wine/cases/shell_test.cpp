@@ -16,7 +16,7 @@
 
 #include <algorithm>
 
-#include "shell_texts.h"
+#include "support/shell_texts.h"
 #include "support/driver.h"
 
 using namespace pelorin_test;

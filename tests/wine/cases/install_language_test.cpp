@@ -3,7 +3,7 @@
 // the choice decides which package is downloaded and installed.
 #include <gtest/gtest.h>
 
-#include "install_common.h"
+#include "support/install_common.h"
 
 using namespace install_test;
 using namespace pelorin_test;

@@ -4,7 +4,7 @@
 // overflows inside the engine): such a package counts as not there.
 #include <gtest/gtest.h>
 
-#include "install_common.h"
+#include "support/install_common.h"
 
 using namespace install_test;
 using namespace pelorin_test;

@@ -10,7 +10,7 @@
 #include "app/config.h"
 #include "ui/language_dlg.h"
 #include "ui/resource.h"
-#include "windows_harness.h"
+#include "support/windows_harness.h"
 
 using namespace windows_test;
 
