@@ -10,18 +10,23 @@ formed (header, palette, colour bitmap and AND mask of the right sizes).
 
 `exe` reads the resource section of a PE file (32- or 64-bit) and checks:
 icon group 128 with its 37 images; a string table in each of the four
-languages (1033, 1040, 1052, 1060) with exactly the catalogue's IDs; the two
-dialog templates 129 and 1101 in each language, field by field (frame,
-styles, font, controls, captions and button labels); the manifest
-(asInvoker, uiAccess false, DPI-aware); and the version information.
+languages (1033, 1040, 1052, 1060) with exactly the message IDs of
+ui/resource.h and the texts of tests/catalogue.inc, which must hold one row
+per ID; the two dialog templates 129 and 1101 in each language, field by
+field (frame, styles, font, controls, captions and button labels, also from
+tests/catalogue.inc); the manifest (asInvoker, uiAccess false, DPI-aware);
+and the version information.
 
 Prints one line per problem and exits with 1 when there is any; prints
 nothing and exits with 0 otherwise. Standard library only.
 """
 
+import os
 import re
 import struct
 import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 FOUR_BPP_SIZES = (32, 16)
 SMALL_SIZES = (4, 6, 8, 10, 12, 14, 16, 20, 24, 28, 32, 40, 48, 56, 64)
@@ -34,7 +39,30 @@ EXPECTED_IMAGES = ([(s, 4, False) for s in FOUR_BPP_SIZES]
                    + [(s, 32, True) for s in PNG_SIZES])
 
 LANGUAGES = (1033, 1040, 1052, 1060)
-MESSAGE_IDS = [12, 13, 15] + list(range(16, 35)) + [36, 37, 38, 57344]
+
+
+def message_ids(root=ROOT):
+    """{name: ID} of the message catalogue, as ui/resource.h defines it."""
+    text = open(os.path.join(root, "ui", "resource.h"), encoding="utf-8").read()
+    return {name: int(value) for name, value in re.findall(r"^#define (MSG_\w+) (\d+)", text, re.M)}
+
+
+def unescape(literal):
+    return re.sub(r"\\(u[0-9A-Fa-f]{4}|.)",
+                  lambda m: chr(int(m.group(1)[1:], 16)) if m.group(1)[0] == "u"
+                  else {"n": "\n", "t": "\t"}.get(m.group(1), m.group(1)), literal)
+
+
+def catalogue_rows(root=ROOT):
+    """[(kind, key, {language: text})] of tests/catalogue.inc, in order."""
+    text = open(os.path.join(root, "tests", "catalogue.inc"), encoding="utf-8").read()
+    text = re.sub(r"^\s*//.*$", "", text, flags=re.M)
+    rows = []
+    for kind, key, body in re.findall(r"\b(MESSAGE|LABEL)\(\s*(\w+)\s*,(.*?)\)\s*$", text, re.S | re.M):
+        texts = [unescape(t) for t in re.findall(r'L"((?:[^"\\]|\\.)*)"', body)]
+        rows.append((kind, key, dict(zip(LANGUAGES, texts)) if len(texts) == len(LANGUAGES) else None))
+    return rows
+
 
 RT_ICON, RT_STRING, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 6, 5, 14, 16, 24
 
@@ -68,19 +96,6 @@ PROGRESS_DIALOG = [
     (104, "msctls_progress32", "", 7, 56, 182, 10, CHILD | WS_BORDER),
     (2, "button", "cancel", 196, 54, 50, 14, CHILD | WS_TABSTOP | BS_PUSHBUTTON),
 ]
-# Per language: language dialog caption, OK label, Cancel label, application title.
-DIALOG_TEXTS = {
-    1033: ("Choose setup language", "&OK", "Cancel",
-           "Windows Installer Installation Wrapper"),
-    1040: ("Scegli la lingua del setup", "&OK", "Annula",
-           "Avvio programma Windows Installer"),
-    1052: ("Zgjidh gjuh\u00ebn e instalimit", "&N\u00eb rregull", "Anulo",
-           "Paketa e instalimit t\u00eb Windows Installer-it."),
-    1060: ("Izberite jezik namestitve", "&V redu", "Prekli\u010di",
-           "Zaganjalnik programa Windows Installer"),
-}
-
-
 class Problems:
     def __init__(self):
         self.lines = []
@@ -282,6 +297,29 @@ def check_dialog(data, width, height, caption, controls, labels, where, problem)
             problem("%s: control %r, expected %r" % (where, got, want))
 
 
+def expected_catalogue(problem):
+    """The message IDs of ui/resource.h by name, and the catalogue rows'
+    texts by message ID or label name; a problem for every ID without one
+    row and every row that is no ID."""
+    ids = message_ids()
+    expected = {}
+    for kind, key, texts in catalogue_rows():
+        if texts is None:
+            problem("catalogue row %s: not one text per language" % key)
+        elif kind == "LABEL":
+            expected[key] = texts
+        elif key not in ids:
+            problem("catalogue row %s: no such message in ui/resource.h" % key)
+        elif ids[key] in expected:
+            problem("catalogue row %s: a second row" % key)
+        else:
+            expected[ids[key]] = texts
+    for name, ident in sorted(ids.items()):
+        if ident not in expected:
+            problem("catalogue: no row for %s" % name)
+    return ids, expected
+
+
 def check_executable(path, problem):
     res = read_resources(path)
 
@@ -311,22 +349,25 @@ def check_executable(path, problem):
                 check_dib(image, size, bpp, where, problem)
 
     # Message catalogue and dialogs, language by language.
+    ids, expected = expected_catalogue(problem)
     for lang in LANGUAGES:
         strings = strings_of(res, lang)
-        if sorted(strings) != MESSAGE_IDS:
-            problem("string table %d: IDs %r" % (lang, sorted(strings)))
-        for ident in (20, 37):
-            if "\n" not in strings.get(ident, ""):
-                problem("string %d in %d has no line feed" % (ident, lang))
-        if not strings.get(37, "").endswith("\n"):
-            problem("string 37 in %d does not end with a line feed" % lang)
+        if sorted(strings) != sorted(ids.values()):
+            problem("string table %d: IDs %r, expected %r" % (lang, sorted(strings), sorted(ids.values())))
+        for ident, texts in expected.items():
+            if isinstance(ident, int) and ident in strings and strings[ident] != texts[lang]:
+                problem("string %d in %d is %r, expected %r" % (ident, lang, strings[ident], texts[lang]))
+        for name in ("MSG_ASK_INSTALL", "MSG_USAGE"):
+            if "\n" not in strings.get(ids.get(name), ""):
+                problem("%s in %d has no line feed" % (name, lang))
+        if not strings.get(ids.get("MSG_USAGE"), "").endswith("\n"):
+            problem("MSG_USAGE in %d does not end with a line feed" % lang)
         for ident, text in strings.items():
             if "\\" in text or "\r" in text:
                 problem("string %d in %d holds a backslash or carriage return" % (ident, lang))
-        caption, ok, cancel, title = DIALOG_TEXTS[lang]
-        if strings.get(57344) != title:
-            problem("string 57344 in %d is %r, expected %r" % (lang, strings.get(57344), title))
-        labels = {"ok": ok, "cancel": cancel}
+        label = lambda key: expected.get(key, {}).get(lang)
+        caption, title = label("LANGUAGE_CAPTION"), strings.get(ids.get("MSG_APP_TITLE"))
+        labels = {"ok": label("OK"), "cancel": label("CANCEL")}
         for ident, w, h, dialog_caption, controls in (
                 (129, 186, 47, caption, LANGUAGE_DIALOG),
                 (1101, 253, 75, title, PROGRESS_DIALOG)):

@@ -21,31 +21,6 @@ namespace {
 
 std::wstring FakeEngine() { return std::wstring(PELORIN_FAKE_ENGINE_DIR) + L"\\engine-2_0.exe"; }
 
-struct ChildRun {
-  std::wstring commandLine;
-  std::wstring modulePath;
-};
-
-// The runs that the stand-ins recorded in `file`, in order.
-std::vector<ChildRun> ReadRecord(const std::wstring& file) {
-  std::vector<ChildRun> runs;
-  HANDLE in = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                          nullptr);
-  if (in == INVALID_HANDLE_VALUE) return runs;
-  std::wstring text;
-  wchar_t buffer[1024];
-  DWORD read = 0;
-  while (ReadFile(in, buffer, sizeof(buffer), &read, nullptr) && read > 0) text.append(buffer, read / sizeof(wchar_t));
-  CloseHandle(in);
-  size_t start = 0;
-  for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
-    std::wstring line = text.substr(start, end - start);
-    size_t bar = line.rfind(L'|');
-    runs.push_back({line.substr(0, bar), bar == std::wstring::npos ? L"" : line.substr(bar + 1)});
-  }
-  return runs;
-}
-
 void SetEnv(const wchar_t* name, const std::wstring& value) {
   SetEnvironmentVariableW(name, value.empty() ? nullptr : value.c_str());
 }
@@ -150,7 +125,7 @@ TEST_F(ChildRunner, EngineUpgradeGetsItsPathWholeInQuotesAndTheQuietSwitch) {
 
   EXPECT_EQ(0u, RunEngineUpgrade(engine.c_str()));
 
-  std::vector<ChildRun> runs = ReadRecord(record_);
+  std::vector<ChildRun> runs = StandInRuns(record_);
   ASSERT_EQ(1u, runs.size());
   EXPECT_EQ(Printable(L"\"" + engine + L"\" /c:\"msiinst /delayreboot\""), Printable(runs[0].commandLine));
   EXPECT_EQ(Printable(engine), Printable(runs[0].modulePath)) << "the planted " << Printable(decoy) << " ran";
@@ -163,7 +138,7 @@ TEST_F(ChildRunner, SignatureCheckGetsTheSetupAndTheFileEachWholeInQuotes) {
 
   EXPECT_EQ(0u, RunSignatureCheck(setup.c_str(), file.c_str()));
 
-  std::vector<ChildRun> runs = ReadRecord(record_);
+  std::vector<ChildRun> runs = StandInRuns(record_);
   ASSERT_EQ(1u, runs.size());
   EXPECT_EQ(Printable(L"\"" + setup + L"\" /v \"" + file + L"\""), Printable(runs[0].commandLine));
   EXPECT_EQ(Printable(setup), Printable(runs[0].modulePath));
@@ -179,7 +154,7 @@ TEST_F(ChildRunner, ExitCodesAreHandedBackUnchanged) {
     EXPECT_EQ(code, RunEngineUpgrade(engine.c_str())) << "engine exit code " << code;
     EXPECT_EQ(code, RunSignatureCheck(engine.c_str(), record_.c_str())) << "check exit code " << code;
   }
-  EXPECT_EQ(2 * (sizeof(codes) / sizeof(codes[0])), ReadRecord(record_).size());
+  EXPECT_EQ(2 * (sizeof(codes) / sizeof(codes[0])), StandInRuns(record_).size());
 }
 
 // ------------------------------------------------------------ programs that cannot run

@@ -17,7 +17,7 @@
 
 #include "app/app.h"
 #include "engine/binding.h"
-#include "support/driver.h"
+#include "support/run.h"
 
 extern "C" NTSTATUS NTAPI NtSetValueKey(HANDLE key, PUNICODE_STRING name, ULONG titleIndex, ULONG type, PVOID data,
                                         ULONG size);
@@ -285,14 +285,15 @@ struct BindingOutcome {
 
 BindingOutcome BindAndAnswerMessage() {
   BindingOutcome outcome;
-  outcome.box = AnswerMessageBox([&] { outcome.result = BindInstallerEngine(); }, IDOK, 20000, &outcome.boxSeen);
+  outcome.box = AnswerOneBox([&] { outcome.result = BindInstallerEngine(); });
+  outcome.boxSeen = !outcome.box.text.empty();
   return outcome;
 }
 
 void ExpectEngineFailureMessage(const BindingOutcome& outcome) {
   EXPECT_EQ(1603u, outcome.result);
   ASSERT_TRUE(outcome.boxSeen) << "no message box";
-  EXPECT_EQ(L"Setup was unable to upgrade the Windows Installer.", outcome.box.text)
+  EXPECT_EQ(Expected(MSG_ENGINE_UPGRADE_FAILED), outcome.box.text)
       << Printable(outcome.box.text);
   EXPECT_EQ((UINT)MB_ICONERROR, outcome.box.icon);
   EXPECT_EQ(std::vector<int>{IDOK}, outcome.box.ButtonIds());

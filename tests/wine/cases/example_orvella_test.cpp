@@ -79,7 +79,7 @@ TEST_F(OrvellaExampleTest, InstallsTheX64PackageWithoutLanguageDialogThenHandsOv
   // Both files passed the signature check without a word to the user.
   for (const ShownBox& box : run.boxes) {
     EXPECT_EQ(std::wstring::npos, box.content.text.find(L"is not trusted")) << Describe(run);
-    EXPECT_EQ(std::wstring::npos, box.content.text.find(L"Setup was unable to find")) << Describe(run);
+    EXPECT_EQ(L"", InsertOf(MSG_PACKAGE_NOT_FOUND, box.content.text)) << Describe(run);
   }
   // The engine accepted the (empty) patch too: the whole run succeeded.
   EXPECT_EQ(0u, run.exitCode) << Describe(run);
@@ -97,7 +97,7 @@ TEST_F(OrvellaExampleTest, ThePatchsDownloadShowsTheWindowAndHonoursCancel) {
     // The package whole, the patch slowly: 256 bytes every 0.1 s.
     if (!slowed && !server::Log().empty()) slowed = server::Set("mode=slow&chunk=256&delay=0.1");
     if (pressed || !progress || !IsWindowVisible(progress)) return;
-    if (ControlText(progress, 105) != Text18(kPatch)) return;
+    if (ControlText(progress, 105) != Expected(MSG_DOWNLOADING_PACKAGE, {kPatch})) return;
     pressed = ClickButton(progress, IDCANCEL);
   };
   RunResult run = RunSetup(setup, script);
@@ -106,7 +106,7 @@ TEST_F(OrvellaExampleTest, ThePatchsDownloadShowsTheWindowAndHonoursCancel) {
   EXPECT_TRUE(pressed) << "the patch's download was never shown";
   EXPECT_EQ(1602u, run.exitCode) << Describe(run);
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(kText24, run.boxes[0].content.text);
+  EXPECT_EQ(Expected(MSG_CANCELLED), run.boxes[0].content.text);
   EXPECT_TRUE(run.boxes[0].progressVisible);
   std::vector<ServedRequest> log;
   for (int i = 0; i < 40 && log.size() < 2; ++i, Sleep(250)) log = server::Log();

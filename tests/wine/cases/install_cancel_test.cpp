@@ -31,7 +31,7 @@ protected:
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(1602u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-    EXPECT_EQ(kText24, run.boxes[0].content.text);
+    EXPECT_EQ(Expected(MSG_CANCELLED), run.boxes[0].content.text);
     EXPECT_EQ(static_cast<UINT>(MB_ICONWARNING), run.boxes[0].content.icon);
     EXPECT_EQ(std::vector<int>{IDOK}, run.boxes[0].content.ButtonIds());
     EXPECT_TRUE(run.boxes[0].progressVisible) << "the progress window was hidden before the engine could run";
@@ -51,10 +51,10 @@ protected:
 TEST_F(CancelTest, AfterTheFirstStatusLine) {
   RunResult run = RunCancellingAt(103, 1);
   EXPECT_TRUE(run.cancelPressed);
-  EXPECT_EQ(Text16(L"Tamaris"), run.cancelText);
+  EXPECT_EQ(Expected(MSG_PLEASE_WAIT, {L"Tamaris"}), run.cancelText);
   ExpectCancelled(run);
   ASSERT_FALSE(run.boxes.empty());
-  EXPECT_EQ(Text16(L"Tamaris"), run.boxes[0].headline);
+  EXPECT_EQ(Expected(MSG_PLEASE_WAIT, {L"Tamaris"}), run.boxes[0].headline);
   // The setup stopped before it looked for the package.
   EXPECT_EQ(L"", run.boxes[0].detail);
   EXPECT_TRUE(server::Log().empty());
@@ -63,10 +63,10 @@ TEST_F(CancelTest, AfterTheFirstStatusLine) {
 TEST_F(CancelTest, AfterDownloadMessageBeforeTheDownload) {
   RunResult run = RunCancellingAt(105, 1);
   EXPECT_TRUE(run.cancelPressed);
-  EXPECT_EQ(Text18(kPackage), run.cancelText);
+  EXPECT_EQ(Expected(MSG_DOWNLOADING_PACKAGE, {kPackage}), run.cancelText);
   ExpectCancelled(run);
   ASSERT_FALSE(run.boxes.empty());
-  EXPECT_EQ(Text18(kPackage), run.boxes[0].detail);
+  EXPECT_EQ(Expected(MSG_DOWNLOADING_PACKAGE, {kPackage}), run.boxes[0].detail);
   // The download never started.
   EXPECT_TRUE(server::Log().empty());
 }
@@ -81,7 +81,7 @@ TEST_F(CancelTest, DuringTheDownload) {
   script.whileRunning = [&](HWND progress) {
     if (pressed || !progress || !IsWindowVisible(progress)) return;
     // As a user would: once the bar shows that the download is under way.
-    if (ControlText(progress, 105) != Text18(kPackage)) return;
+    if (ControlText(progress, 105) != Expected(MSG_DOWNLOADING_PACKAGE, {kPackage})) return;
     int position = (int)SendMessageW(GetDlgItem(progress, 104), PBM_GETPOS, 0, 0);
     if (position <= 0) return;
     positionAtPress = position;
@@ -93,8 +93,8 @@ TEST_F(CancelTest, DuringTheDownload) {
   EXPECT_LT(positionAtPress, rangeAtPress) << "the press came after the whole package had arrived";
   ExpectCancelled(run);
   ASSERT_FALSE(run.boxes.empty());
-  EXPECT_EQ(Text18(kPackage), run.boxes[0].detail);
-  EXPECT_FALSE(run.StatusShown(105, Text19(kPackage))) << "the signature was to be checked after a cancelled download";
+  EXPECT_EQ(Expected(MSG_DOWNLOADING_PACKAGE, {kPackage}), run.boxes[0].detail);
+  EXPECT_FALSE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage}))) << "the signature was to be checked after a cancelled download";
   // The server saw the setup give up in the middle.
   std::vector<ServedRequest> requests;
   for (int i = 0; i < 40; ++i) {
@@ -113,10 +113,10 @@ TEST_F(CancelTest, AfterVerifyMessageBeforeTheSignatureCheck) {
   ASSERT_TRUE(server::Set("root=unsigned"));
   RunResult run = RunCancellingAt(105, 2);
   EXPECT_TRUE(run.cancelPressed);
-  EXPECT_EQ(Text19(kPackage), run.cancelText);
+  EXPECT_EQ(Expected(MSG_VERIFYING_SIGNATURE, {kPackage}), run.cancelText);
   ExpectCancelled(run);
   ASSERT_FALSE(run.boxes.empty());
-  EXPECT_EQ(Text19(kPackage), run.boxes[0].detail);
+  EXPECT_EQ(Expected(MSG_VERIFYING_SIGNATURE, {kPackage}), run.boxes[0].detail);
   std::vector<ServedRequest> requests = server::Log();
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ("complete", requests[0].end);
@@ -133,7 +133,7 @@ TEST_F(CancelTest, DuringTheSignatureCheckOfTheDownloadOrOfAPackageBesideTheSetu
     if (beside) setup_ = CopySetup(L"tamaris", L"signed", kPackage);
     RunResult run = RunCancellingAt(105, beside ? 1 : 2, 50);
     EXPECT_TRUE(run.cancelPressed);
-    EXPECT_EQ(Text19(kPackage), run.cancelText);
+    EXPECT_EQ(Expected(MSG_VERIFYING_SIGNATURE, {kPackage}), run.cancelText);
     ExpectCancelled(run);
     std::vector<ServedRequest> requests = server::Log();
     ASSERT_EQ(beside ? 0u : 1u, requests.size());

@@ -36,15 +36,15 @@ TEST_F(ConfigurationTest, AskFirstAnsweredNoSkipsToTheNextProductAndYesInstallsB
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(0u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-    EXPECT_EQ(Printable(Text20(L"Tamaris SL")), Printable(run.boxes[0].content.text));
+    EXPECT_EQ(Printable(Expected(MSG_ASK_INSTALL, {L"Tamaris SL"})), Printable(run.boxes[0].content.text));
     EXPECT_EQ(static_cast<UINT>(MB_ICONQUESTION), run.boxes[0].content.icon);
     EXPECT_EQ(std::vector<int>({IDYES, IDNO}), run.boxes[0].content.ButtonIds());
     EXPECT_FALSE(run.languageDialogShown);
     std::vector<std::string> requested = {Printable(PackageName(L"Sl")), Printable(PackageName(L"En"))};
     if (answer == IDNO) requested.erase(requested.begin());
     EXPECT_EQ(requested, RequestedPackages());
-    EXPECT_EQ(answer == IDYES, run.StatusShown(103, Text16(L"Tamaris SL")));
-    EXPECT_TRUE(run.StatusShown(103, Text16(L"Tamaris EN")));
+    EXPECT_EQ(answer == IDYES, run.StatusShown(103, Expected(MSG_PLEASE_WAIT, {L"Tamaris SL"})));
+    EXPECT_TRUE(run.StatusShown(103, Expected(MSG_PLEASE_WAIT, {L"Tamaris EN"})));
     EXPECT_EQ(answer == IDYES, ProductState(Sample(L"signed", PackageName(L"Sl")).productCode) == INSTALLSTATE_DEFAULT);
     EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(Sample(L"signed", PackageName(L"En")).productCode));
     EXPECT_EQ(answer == IDYES ? 2u : 1u, InstalledSamples().size());
@@ -67,11 +67,11 @@ TEST_F(ConfigurationTest, BadOperationKeywordIsRefusedBeforeAnyDownload) {
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(87u, run.exitCode);
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(Text34(L"UPGRADE")), Printable(run.boxes[0].content.text));
+  EXPECT_EQ(Printable(Expected(MSG_BAD_OPERATION, {L"UPGRADE"})), Printable(run.boxes[0].content.text));
   EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
   EXPECT_EQ(std::vector<int>{IDOK}, run.boxes[0].content.ButtonIds());
   EXPECT_TRUE(server::Log().empty()) << "the server was asked before the keyword was checked";
-  EXPECT_FALSE(run.StatusShown(105, Text18(PackageName(L"En"))));
+  EXPECT_FALSE(run.StatusShown(105, Expected(MSG_DOWNLOADING_PACKAGE, {PackageName(L"En")})));
   EXPECT_TRUE(InstalledSamples().empty());
 }
 
@@ -101,14 +101,14 @@ TEST_F(ConfigurationTest, PatchOnlyProductGetsThePatchForItsProcessor) {
   // The x64 patch was fetched (the Win32 package and patch were not) and
   // passed the signature check ...
   EXPECT_EQ(std::vector<std::string>{Printable(PackageName(L"En", L"msp"))}, RequestedPackages());
-  EXPECT_TRUE(run.StatusShown(105, Text18(PackageName(L"En", L"msp"))));
-  EXPECT_TRUE(run.StatusShown(105, Text19(PackageName(L"En", L"msp"))));
+  EXPECT_TRUE(run.StatusShown(105, Expected(MSG_DOWNLOADING_PACKAGE, {PackageName(L"En", L"msp")})));
+  EXPECT_TRUE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {PackageName(L"En", L"msp")})));
   // ... and handed to the engine as a patch, whose answer is the result.
   UINT engine = EngineAnswerToSamplePatch();
   ASSERT_NE(0u, engine);
   EXPECT_EQ(engine, run.exitCode) << Describe(run);
   for (const ShownBox& box : run.boxes) {
-    EXPECT_EQ(std::wstring::npos, box.content.text.find(L"Setup was unable to find")) << Describe(run);
+    EXPECT_EQ(L"", InsertOf(MSG_PACKAGE_NOT_FOUND, box.content.text)) << Describe(run);
     EXPECT_EQ(std::wstring::npos, box.content.text.find(L"is not trusted")) << Describe(run);
   }
   EXPECT_TRUE(InstalledSamples().empty());

@@ -53,7 +53,7 @@ TEST_F(DownloadTest, TrustedPackageIsDownloadedAndInstalled) {
   // What the user saw in the progress window, in order.
   EXPECT_TRUE(run.statusRecorded);
   std::vector<std::pair<int, std::wstring>> expected = {
-      {103, Text16(L"Tamaris")}, {105, Text18(kPackage)}, {105, Text19(kPackage)}};
+      {103, Expected(MSG_PLEASE_WAIT, {L"Tamaris"})}, {105, Expected(MSG_DOWNLOADING_PACKAGE, {kPackage})}, {105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})}};
   EXPECT_EQ(expected, run.statusTexts);
 
   // What is on the system.
@@ -63,19 +63,14 @@ TEST_F(DownloadTest, TrustedPackageIsDownloadedAndInstalled) {
   EXPECT_EQ(std::vector<std::wstring>{english.productCode}, InstalledSamples());
 }
 
-// The download cache file named in message 22 must hold what the server sent.
+// The downloaded file named in message 22 must hold what the server sent.
 void ExpectNotTrustedMessage(const RunResult& run, const std::wstring& servedFile, const std::wstring& setupFolder) {
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
   const MessageBoxContent& box = run.boxes[0].content;
   EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.icon);
   EXPECT_EQ(std::vector<int>{IDOK}, box.ButtonIds());
-  const std::wstring prefix = L"Installation failed. '", suffix = L"' is not trusted.";
-  ASSERT_TRUE(box.text.compare(0, prefix.size(), prefix) == 0) << Printable(box.text);
-  ASSERT_TRUE(box.text.size() > prefix.size() + suffix.size() &&
-              box.text.compare(box.text.size() - suffix.size(), suffix.size(), suffix) == 0)
-      << Printable(box.text);
-  std::wstring path = box.text.substr(prefix.size(), box.text.size() - prefix.size() - suffix.size());
-  EXPECT_EQ(Text22(path), box.text);
+  std::wstring path = InsertOf(MSG_NOT_TRUSTED, box.text);
+  ASSERT_FALSE(path.empty()) << Printable(box.text);
   // The downloaded copy, not a file beside the setup.
   EXPECT_NE(0, _wcsnicmp(path.c_str(), setupFolder.c_str(), setupFolder.size())) << Printable(path);
   HANDLE cached = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -103,7 +98,7 @@ TEST_F(DownloadTest, UnsignedOrDamagedPackageIsRefused) {
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(4u, run.exitCode);
     ExpectNotTrustedMessage(run, PackageFile(kind, kPackage), folder_.path());
-    EXPECT_TRUE(run.StatusShown(105, Text19(kPackage)));
+    EXPECT_TRUE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})));
     EXPECT_EQ(1u, PackageRequests().size());
     ExpectNothingInstalled();
   }
@@ -112,11 +107,11 @@ TEST_F(DownloadTest, UnsignedOrDamagedPackageIsRefused) {
 void ExpectDownloadFailedMessage(const RunResult& run) {
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
   const MessageBoxContent& box = run.boxes[0].content;
-  EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(box.text));
+  EXPECT_EQ(Printable(Expected(MSG_PACKAGE_NOT_FOUND, {PackageUrl(kPackage)})), Printable(box.text));
   EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.icon);
   EXPECT_EQ(std::vector<int>{IDOK}, box.ButtonIds());
   // Nothing was checked: no signature line.
-  EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
+  EXPECT_FALSE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})));
 }
 
 void DownloadTest::ExpectRefusedWith(int status) {

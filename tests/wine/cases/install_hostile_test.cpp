@@ -18,15 +18,12 @@ const std::wstring kPackage = PackageName(L"En");
 class HostileFileTest : public ScenarioTest {
 protected:
   static void ExpectNotTrusted(const RunResult& run, const std::wstring& path) {
-    ExpectErrorAndNothingInstalled(run, 4, Text22(path));
+    ExpectErrorAndNothingInstalled(run, 4, Expected(MSG_NOT_TRUSTED, {path}));
   }
 
-  // The cached download that a message names.
+  // The download that the refusal names.
   static std::wstring Downloaded(const RunResult& run) {
-    if (run.boxes.empty()) return L"";
-    const std::wstring& text = run.boxes[0].content.text;
-    size_t open = text.find(L'\''), close = text.rfind(L'\'');
-    return open == std::wstring::npos || close <= open ? L"" : text.substr(open + 1, close - open - 1);
+    return run.boxes.empty() ? L"" : InsertOf(MSG_NOT_TRUSTED, run.boxes[0].content.text);
   }
 };
 
@@ -40,7 +37,7 @@ TEST_F(HostileFileTest, UnsignedPackageBesideTheSetupIsReplacedByTheDownload) {
   std::vector<ServedRequest> requests = server::Log();
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ(Printable(kPackage), requests[0].package);
-  EXPECT_TRUE(run.StatusShown(105, Text18(kPackage)));
+  EXPECT_TRUE(run.StatusShown(105, Expected(MSG_DOWNLOADING_PACKAGE, {kPackage})));
 }
 
 // (The control, a trusted package beside the same setup, is installed: see
@@ -87,7 +84,7 @@ TEST_P(PinTest, PackageIsInstalledOnlyWhenThePinNamesItsKey) {
     EXPECT_NE(0, _wcsnicmp(cached.c_str(), folder_.path().c_str(), folder_.path().size())) << Printable(cached);
     ExpectNotTrusted(run, cached);
   }
-  RunResult verify = RunSetup(setup, {}, L"/v " + Quote(PackageFile(L"signed", kPackage)));
+  RunResult verify = RunSetup(setup, RunScript(), L"/v " + Quote(PackageFile(L"signed", kPackage)));
   ASSERT_TRUE(verify.finished);
   EXPECT_EQ(row.installed ? 0u : 0x800B0004u, verify.exitCode);
 }
@@ -196,7 +193,7 @@ TEST_F(HostileFileTest, SetupThatCannotCreateAWindowItNeedsFailsHonestly) {
     ASSERT_TRUE(run.finished);
     EXPECT_GE(run.windowsRefused, 1) << "no window was refused: the run proves nothing";
     if (refused.downloadFailure) {
-      ExpectErrorAndNothingInstalled(run, refused.exitCode, Text13(PackageUrl(kPackage)));
+      ExpectErrorAndNothingInstalled(run, refused.exitCode, Expected(MSG_PACKAGE_NOT_FOUND, {PackageUrl(kPackage)}));
     } else {
       EXPECT_EQ(refused.exitCode, run.exitCode) << Describe(run);
       EXPECT_TRUE(InstalledSamples().empty());

@@ -23,7 +23,7 @@ protected:
     std::vector<ServedRequest> requests = server::Log();
     ASSERT_EQ(1u, requests.size());
     EXPECT_EQ(Printable(package), requests[0].package);
-    EXPECT_TRUE(run.StatusShown(105, Text18(package)));
+    EXPECT_TRUE(run.StatusShown(105, Expected(MSG_DOWNLOADING_PACKAGE, {package})));
     const SamplePackage& chosen = Sample(L"signed", package);
     EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(chosen.productCode));
     EXPECT_TRUE(FileExists(InstalledFile(chosen))) << Printable(InstalledFile(chosen));

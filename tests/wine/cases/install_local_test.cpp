@@ -24,7 +24,7 @@ TEST_F(LocalPackageTest, CurrentTrustedPackageIsCheckedAndInstalledWithoutDownlo
   EXPECT_TRUE(server::Log().empty()) << "the server was asked although a current package was there";
   // The product's line, then the check; no download line.
   EXPECT_TRUE(run.statusRecorded);
-  std::vector<std::pair<int, std::wstring>> expected = {{103, Text16(L"Tamaris")}, {105, Text19(kPackage)}};
+  std::vector<std::pair<int, std::wstring>> expected = {{103, Expected(MSG_PLEASE_WAIT, {L"Tamaris"})}, {105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})}};
   EXPECT_EQ(expected, run.statusTexts);
 }
 
@@ -39,7 +39,7 @@ TEST_F(LocalPackageTest, PackageOfAnotherVersionIsReplacedByDownload) {
   // Checked before its version was read, then set aside for the download,
   // which is checked in turn.
   std::vector<std::pair<int, std::wstring>> expected = {
-      {103, Text16(L"Tamaris")}, {105, Text19(kPackage)}, {105, Text18(kPackage)}, {105, Text19(kPackage)}};
+      {103, Expected(MSG_PLEASE_WAIT, {L"Tamaris"})}, {105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})}, {105, Expected(MSG_DOWNLOADING_PACKAGE, {kPackage})}, {105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})}};
   EXPECT_EQ(expected, run.statusTexts);
   EXPECT_NE(INSTALLSTATE_DEFAULT, ProductState(Sample(L"older", kPackage).productCode));
 }
@@ -64,7 +64,7 @@ TEST_F(LocalPackageTest, WithoutDownloadAddressCurrentPackageIsInstalled) {
 }
 
 void ExpectLocalPathMessage(const RunResult& run, const std::wstring& localPath) {
-  ExpectErrorAndNothingInstalled(run, 2, Text13(localPath));
+  ExpectErrorAndNothingInstalled(run, 2, Expected(MSG_PACKAGE_NOT_FOUND, {localPath}));
   EXPECT_TRUE(server::Log().empty());
 }
 

@@ -58,7 +58,7 @@ TEST_F(PathTest, PackageWhosePathIsLongerThanMaxPathIsNotUsed) {
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(2u, run.exitCode);
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(Text13(package)), Printable(run.boxes[0].content.text));
+  EXPECT_EQ(Printable(Expected(MSG_PACKAGE_NOT_FOUND, {package})), Printable(run.boxes[0].content.text));
   EXPECT_TRUE(InstalledSamples().empty());
   // (With a download address it downloads the package: see long_folder.sh.)
 }
@@ -109,7 +109,7 @@ TEST_F(PathTest, FoldersNamedInOtherScriptsHoldAWorkingSetup) {
     ExpectInstalledOnly(RunSetup(setup), Sample(L"signed", kPackage));
     EXPECT_TRUE(UninstallSamples());
     // "/v" on the package there: trusted, nothing shown.
-    RunResult verify = RunSetup(setup, {}, L"/v " + Quote(folder + L"\\" + kPackage));
+    RunResult verify = RunSetup(setup, RunScript(), L"/v " + Quote(folder + L"\\" + kPackage));
     ASSERT_TRUE(verify.finished);
     EXPECT_EQ(0u, verify.exitCode);
     EXPECT_TRUE(verify.boxes.empty()) << Describe(verify);

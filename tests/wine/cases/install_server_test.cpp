@@ -24,28 +24,6 @@ const DWORD kCancelAnsweredWithinMs = 2000;
 // The no-data limit of the "no_data_limit" setup.
 const DWORD kShortNoDataLimitMs = 3000;
 
-std::string FileBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
-}
-
-// The file that message 22 names; empty when the text is not message 22.
-std::wstring FileNamedIn22(const std::wstring& text) {
-  const std::wstring model = Text22(L"|");
-  const std::wstring prefix = model.substr(0, model.find(L'|')), suffix = model.substr(model.find(L'|') + 1);
-  if (text.size() <= prefix.size() + suffix.size() || text.compare(0, prefix.size(), prefix) != 0 ||
-      text.compare(text.size() - suffix.size(), suffix.size(), suffix) != 0)
-    return std::wstring();
-  return text.substr(prefix.size(), text.size() - prefix.size() - suffix.size());
-}
-
 struct Bar {
   int position;
   int high;
@@ -61,7 +39,7 @@ protected:
   void SetUp() override {
     ScenarioTest::SetUp();
     if (HasFatalFailure()) return;
-    packageBytes_ = FileBytes(PackageFile(L"signed", kPackage));
+    packageBytes_ = ReadBytes(PackageFile(L"signed", kPackage));
     ASSERT_FALSE(packageBytes_.empty());
   }
 
@@ -74,12 +52,13 @@ protected:
     pressedAt_ = 0;
     script.whileRunning = [&](HWND progress) {
       if (!ready || pressedAt_ || !progress || !IsWindowVisible(progress)) return;
-      if (ControlText(progress, 105) != Text18(kPackage) || !ready(progress)) return;
+      if (ControlText(progress, 105) != Expected(MSG_DOWNLOADING_PACKAGE, {kPackage}) || !ready(progress)) return;
       if (ClickButton(progress, IDCANCEL)) pressedAt_ = GetTickCount();
     };
     // A setup that misses Cancel waits for the network for ever: give up
     // well before the default time.
-    return RunSetup(setup_, script, L"", 60000);
+    script.timeoutMs = 60000;
+    return RunSetup(setup_, script);
   }
 
   // A `ready` for Run: Cancel `ms` after the download was first seen under
@@ -99,9 +78,9 @@ protected:
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(1602u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-    EXPECT_EQ(kText24, run.boxes[0].content.text);
+    EXPECT_EQ(Expected(MSG_CANCELLED), run.boxes[0].content.text);
     EXPECT_LT(run.boxes[0].seenAt - pressedAt_, kCancelAnsweredWithinMs);
-    EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
+    EXPECT_FALSE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})));
     ExpectNothingInstalled();
   }
 
@@ -111,10 +90,10 @@ protected:
     EXPECT_EQ(4u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
-    std::wstring checked = FileNamedIn22(run.boxes[0].content.text);
+    std::wstring checked = InsertOf(MSG_NOT_TRUSTED, run.boxes[0].content.text);
     ASSERT_FALSE(checked.empty()) << Describe(run);
-    EXPECT_TRUE(FileBytes(checked) == arrived) << "the file checked is not what arrived: " << Printable(checked);
-    EXPECT_TRUE(run.StatusShown(105, Text19(kPackage)));
+    EXPECT_TRUE(ReadBytes(checked) == arrived) << "the file checked is not what arrived: " << Printable(checked);
+    EXPECT_TRUE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})));
     ExpectNothingInstalled();
   }
 
@@ -185,9 +164,9 @@ TEST_F(ServerTest, TransferWithoutDataForTheLimitIsAFailedDownload) {
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(2u, run.exitCode);
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(run.boxes[0].content.text));
+  EXPECT_EQ(Printable(Expected(MSG_PACKAGE_NOT_FOUND, {PackageUrl(kPackage)})), Printable(run.boxes[0].content.text));
   EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
-  EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
+  EXPECT_FALSE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})));
   // After the limit of silence, not at the first pause, and soon after it.
   ASSERT_NE(0u, dataSeenAt) << "the first bytes never reached the bar";
   DWORD waited = run.boxes[0].seenAt - dataSeenAt;
@@ -245,8 +224,8 @@ TEST_F(ServerTest, BodyLongerThanAnnouncedAllAtOnceIsAFailedDownload) {
   } else {
     EXPECT_EQ(2u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-    EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(run.boxes[0].content.text));
-    EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
+    EXPECT_EQ(Printable(Expected(MSG_PACKAGE_NOT_FOUND, {PackageUrl(kPackage)})), Printable(run.boxes[0].content.text));
+    EXPECT_FALSE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})));
     ExpectNothingInstalled();
   }
   std::vector<ServedRequest> requests = Requests(1);
@@ -316,7 +295,7 @@ TEST_F(ServerTest, RedirectIsFollowedAndTheTrustedPackageThatArrivedIsInstalled)
 TEST_F(ServerTest, RedirectToAnUntrustedPackageIsRefused) {
   ASSERT_TRUE(server::Set("mode=redirect&to=unsigned"));
   RunResult run = Run();
-  ExpectRefusedBySignatureCheck(run, FileBytes(PackageFile(L"unsigned", kPackage)));
+  ExpectRefusedBySignatureCheck(run, ReadBytes(PackageFile(L"unsigned", kPackage)));
   std::vector<ServedRequest> requests = Requests(2);
   ASSERT_EQ(2u, requests.size());
   EXPECT_EQ("/elsewhere/unsigned/" + Printable(kPackage), requests[1].path);
@@ -330,7 +309,7 @@ TEST_F(ServerTest, WebPageAnsweredWith200IsRefusedByTheSignatureCheck) {
 
 // ------------------------------------------------------------------ tries
 
-// Three tries ("retrying") and one (the shipped setup) against servers that fail on the way:
+// Three tries ("three_tries") and one (the shipped setup) against servers that fail on the way:
 // what is installed is always one whole file, and the run's own folder is gone at the end.
 struct RetryRow {
   const char* what;
@@ -343,17 +322,17 @@ struct RetryRow {
 };
 
 const RetryRow kRetryRows[] = {
-    {"a cut at 40 % is resumed where it stopped", L"retrying", "root=signed&mode=cut&cut_fraction=0.4&times=1", 0, 2,
+    {"a cut at 40 % is resumed where it stopped", L"three_tries", "root=signed&mode=cut&cut_fraction=0.4&times=1", 0, 2,
      L"signed", RetryRow::kResumedAtTheCut},
-    {"a server that ignores the range sends the whole file again", L"retrying",
+    {"a server that ignores the range sends the whole file again", L"three_tries",
      "root=signed&mode=cut&cut_fraction=0.4&times=1&ranges=0", 0, 2, L"signed", RetryRow::kWholeAgain},
-    {"a file that changed between the tries is taken whole, the new one", L"retrying",
+    {"a file that changed between the tries is taken whole, the new one", L"three_tries",
      "root=older&mode=cut&cut_fraction=0.4&times=1&then_root=signed", 0, 2, L"signed", RetryRow::kWholeAgain},
-    {"a busy server's Retry-After is waited for", L"retrying", "root=signed&mode=status&status=503&retry_after=1&times=1",
+    {"a busy server's Retry-After is waited for", L"three_tries", "root=signed&mode=status&status=503&retry_after=1&times=1",
      0, 2, L"signed", RetryRow::kNone},
-    {"a missing file is asked for once", L"retrying", "mode=status&status=404", 2, 1, nullptr, RetryRow::kNone},
-    {"tries run out", L"retrying", "root=signed&mode=cut&cut_fraction=0.4", 2, 3, nullptr, RetryRow::kNone},
-    {"Cancel in the wait between tries", L"retrying", "root=signed&mode=cut&cut_fraction=0.4", 1602, 1, nullptr,
+    {"a missing file is asked for once", L"three_tries", "mode=status&status=404", 2, 1, nullptr, RetryRow::kNone},
+    {"tries run out", L"three_tries", "root=signed&mode=cut&cut_fraction=0.4", 2, 3, nullptr, RetryRow::kNone},
+    {"Cancel in the wait between tries", L"three_tries", "root=signed&mode=cut&cut_fraction=0.4", 1602, 1, nullptr,
      RetryRow::kCancelInTheWait},
     {"one try by default: a cut is asked for once", L"tamaris", "root=signed&mode=cut&cut_fraction=0.4", 2, 1, nullptr,
      RetryRow::kNone},
@@ -379,13 +358,16 @@ TEST_F(ServerTest, TransientFailuresAreTriedAgainAndResumed) {
     DWORD pressedAt = 0;
     RunScript script;
     script.language = L"English";
+    // The wait's text, told by what comes before its inserts.
+    const std::wstring waiting = Expected(MSG_DOWNLOAD_RETRY).substr(0, Expected(MSG_DOWNLOAD_RETRY).find(L"%1"));
     script.whileRunning = [&](HWND progress) {
       foldersSeen = std::max(foldersSeen, RunFolders());
       if (row.check != RetryRow::kCancelInTheWait || pressedAt || !progress) return;
-      if (ControlText(progress, 105).find(L"was interrupted") != std::wstring::npos && ClickButton(progress, IDCANCEL))
+      if (ControlText(progress, 105).compare(0, waiting.size(), waiting) == 0 && ClickButton(progress, IDCANCEL))
         pressedAt = GetTickCount();
     };
-    RunResult run = RunSetup(setup_, script, L"", 90000);
+    script.timeoutMs = 90000;
+    RunResult run = RunSetup(setup_, script);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(row.exitCode, run.exitCode) << Describe(run);
     Sleep(row.check == RetryRow::kCancelInTheWait ? 3000 : 0);  // longer than the wait: nothing more is asked
@@ -395,7 +377,7 @@ TEST_F(ServerTest, TransientFailuresAreTriedAgainAndResumed) {
       ExpectInstalledOnly(run, Sample(row.installed, kPackage));
     } else {
       ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-      EXPECT_EQ(row.exitCode == 2 ? Text13(PackageUrl(kPackage)) : std::wstring(kText24), run.boxes[0].content.text);
+      EXPECT_EQ(row.exitCode == 2 ? Expected(MSG_PACKAGE_NOT_FOUND, {PackageUrl(kPackage)}) : Expected(MSG_CANCELLED), run.boxes[0].content.text);
       ExpectNothingInstalled();
     }
     size_t whole = packageBytes_.size(), served = 0;
@@ -414,7 +396,7 @@ TEST_F(ServerTest, TransientFailuresAreTriedAgainAndResumed) {
       EXPECT_LT(run.boxes[0].seenAt - pressedAt, 1000u);
     }
     // The setup with tries made its folder while it ran; none is left.
-    if (row.setup == std::wstring(L"retrying")) EXPECT_EQ(1u, foldersSeen);
+    if (row.setup == std::wstring(L"three_tries")) EXPECT_EQ(1u, foldersSeen);
     EXPECT_EQ(0u, RunFolders());
     ASSERT_TRUE(UninstallSamples());
   }

@@ -17,7 +17,7 @@
 #include "install/package.h"
 #include "app/seams.h"
 #include "install/processor.h"
-#include "support/driver.h"
+#include "support/run.h"
 
 using namespace pelorin_test;
 
@@ -85,18 +85,14 @@ protected:
   // ChoosePackage on a second thread, for the message box that it shows.
   static MessageBoxContent ChooseAndReadMessage(const LanguageEntry& language, BOOL notNt, SetupResult* result) {
     PackageChoice choice = {};
-    bool shown = false;
-    MessageBoxContent content =
-        AnswerMessageBox([&] { *result = ChoosePackage(language, notNt, &choice); }, IDOK, kBoxMs, &shown);
-    EXPECT_TRUE(shown) << "no message box";
-    return content;
+    return AnswerOneBox([&] { *result = ChoosePackage(language, notNt, &choice); }, IDOK, kBoxMs);
   }
 
   static void ExpectNoPackageForSystem(const LanguageEntry& language, BOOL notNt) {
     SetupResult result = 0;
     MessageBoxContent box = ChooseAndReadMessage(language, notNt, &result);
     EXPECT_EQ(1633u, result);  // not 1602, which scripts read as the user's cancel
-    EXPECT_EQ(L"The setup was unable to find appropriate install package for your operating system.", box.text);
+    EXPECT_EQ(Expected(MSG_NO_PACKAGE_FOR_SYSTEM), box.text);
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.icon);
     EXPECT_EQ(std::vector<int>{IDOK}, box.ButtonIds());
   }
@@ -425,11 +421,7 @@ protected:
 
   static MessageBoxContent CheckAndReadMessage(const wchar_t* operation, bool isPatch, SetupResult* result) {
     bool updateMode = false;
-    bool shown = false;
-    MessageBoxContent content =
-        AnswerMessageBox([&] { *result = CheckOperation(operation, isPatch, &updateMode); }, IDOK, kBoxMs, &shown);
-    EXPECT_TRUE(shown) << "no message box";
-    return content;
+    return AnswerOneBox([&] { *result = CheckOperation(operation, isPatch, &updateMode); }, IDOK, kBoxMs);
   }
 };
 
@@ -437,11 +429,11 @@ TEST_F(OperationTest, KeywordOfTheOtherKindIsRefusedWithMessage34) {
   SetupResult result = 0;
   MessageBoxContent box = CheckAndReadMessage(L"MINPATCH", false, &result);
   EXPECT_EQ(87u, result);
-  EXPECT_EQ(L"The setup was authored with an incorrect operation resource 'MINPATCH' and cannot continue.", box.text);
+  EXPECT_EQ(Expected(MSG_BAD_OPERATION, {L"MINPATCH"}), box.text);
   EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.icon);
   box = CheckAndReadMessage(L"INSTALL", true, &result);
   EXPECT_EQ(87u, result);
-  EXPECT_EQ(L"The setup was authored with an incorrect operation resource 'INSTALL' and cannot continue.", box.text);
+  EXPECT_EQ(Expected(MSG_BAD_OPERATION, {L"INSTALL"}), box.text);
 }
 
 TEST_F(OperationTest, KeywordsAreComparedWholeAndIgnoringCase) {

@@ -10,14 +10,15 @@
 //    started at once;
 //  - the exit code of worker runs, the progress window while the worker runs,
 //    and the application title as caption;
-//  - one fact of Wine that the harness is built around (the language of a
-//    child process).
+//  - the usage text and the ask-first question in each language (Language.*,
+//    run once per language by the suite).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "support/shell_texts.h"
-#include "support/driver.h"
+#include <stdlib.h>
+
+#include "support/run.h"
 
 using namespace pelorin_test;
 
@@ -26,66 +27,75 @@ namespace {
 // Wine starts a process in about a second, more on a loaded machine.
 const DWORD kStartMs = 30000;
 const DWORD kEndMs = 30000;
-
 const DWORD kSubjectNotTrusted = 0x800B0004;   // TRUST_E_SUBJECT_NOT_TRUSTED
 const wchar_t kGlobalMutex[] = L"Global\\_MSISETUP_{2956EBA1-9B5A-4679-8618-357136DA66CA}";
-
-const CatalogueTexts& English() { return kCatalogue[0]; }
 
 std::wstring Variant(const wchar_t* name) {
   return BinPath(std::wstring(PELORIN_TEST_SETUPS) + L"\\" + name + L".exe");
 }
 
-std::string Hex(DWORD code) {
-  char text[16];
-  snprintf(text, sizeof(text), "0x%08lX", (unsigned long)code);
-  return text;
+RunScript Within(DWORD ms = 60000) {
+  RunScript script;
+  script.timeoutMs = ms;
+  return script;
 }
 
-// Starts `exe` and expects the usage text, in English, as the only window;
-// presses OK and gives the exit code.
-DWORD ExpectUsage(const std::wstring& exe, const std::wstring& arguments) {
-  Process setup = Process::Start(exe, arguments);
-  EXPECT_TRUE(setup.ok()) << Printable(setup.error());
-  HWND box = WaitForMessageBox(setup.id(), kStartMs, setup.handle());
-  EXPECT_TRUE(box) << "no usage text for " << Printable(arguments) << "; exit code " << Hex(setup.ExitCode());
-  if (!box) return setup.ExitCode();
-  MessageBoxContent content = ReadMessageBox(box);
-  EXPECT_EQ(Printable(English().usage), Printable(content.text)) << "arguments: " << Printable(arguments);
-  EXPECT_EQ(Printable(English().title), Printable(content.caption));
+// Runs `exe` and expects the usage text in `language` as its only window,
+// before any window of the setup; gives the exit code.
+DWORD ExpectUsage(const std::wstring& exe, const std::wstring& arguments, LANGID language = kEnglish) {
+  RunResult run = RunSetup(exe, Within(), arguments);
+  EXPECT_EQ(1u, run.boxes.size()) << "arguments " << Printable(arguments) << ": " << Describe(run);
+  if (run.boxes.empty()) return run.exitCode;
+  const MessageBoxContent& content = run.boxes[0].content;
+  EXPECT_EQ(Printable(Expected(MSG_USAGE, {}, language)), Printable(content.text)) << Printable(arguments);
+  EXPECT_EQ(Printable(Expected(MSG_APP_TITLE, {}, language)), Printable(content.caption));
   EXPECT_EQ(std::vector<int>{IDOK}, content.ButtonIds());
   EXPECT_EQ(nullptr, content.owner) << "the usage text comes before any window of the setup";
   EXPECT_EQ((UINT)MB_ICONINFORMATION, content.icon) << "icon";
-  EXPECT_EQ(1u, TopLevelWindows(setup.id()).size()) << "no progress window before the usage text is closed";
-  EXPECT_TRUE(ClickButton(box, IDOK));
-  DWORD code = STILL_ACTIVE;
-  EXPECT_TRUE(setup.Finish(kEndMs, &code)) << "the setup did not end after OK";
-  return code;
+  EXPECT_EQ(1u, run.boxes[0].windows) << "no progress window before the usage text is closed";
+  return run.exitCode;
 }
 
-// Starts `exe` and expects it to end by itself without showing any window;
+// Runs `exe` and expects it to end by itself without showing any window;
 // gives the exit code.
 DWORD ExpectNoWindow(const std::wstring& exe, const std::wstring& arguments) {
-  Process setup = Process::Start(exe, arguments);
-  EXPECT_TRUE(setup.ok()) << Printable(setup.error());
-  HWND window = WaitForWindow(setup.id(), nullptr, kStartMs + kEndMs, nullptr, setup.handle());
-  EXPECT_EQ(nullptr, window) << "a window appeared: \"" << Printable(window ? WindowText(window) : L"")
-                             << "\" for " << Printable(arguments);
-  DWORD code = STILL_ACTIVE;
-  EXPECT_TRUE(setup.Finish(kEndMs, &code)) << "the setup did not end by itself";
-  return code;
+  RunResult run = RunSetup(exe, Within(), arguments);
+  EXPECT_EQ(L"", run.firstWindow) << "a window appeared for " << Printable(arguments);
+  return run.exitCode;
 }
 
-// Starts `exe` and expects that it ends by itself without a message box (a
+// Runs `exe` and expects it to end by itself without a message box (a
 // progress window may come and go); gives the exit code.
 DWORD ExpectNoMessage(const std::wstring& exe, const std::wstring& arguments = L"") {
-  Process setup = Process::Start(exe, arguments);
-  EXPECT_TRUE(setup.ok()) << Printable(setup.error());
-  HWND box = WaitForMessageBox(setup.id(), kStartMs + kEndMs, setup.handle());
-  EXPECT_EQ(nullptr, box) << "a message appeared: " << Printable(box ? ReadMessageBox(box).text : L"");
-  DWORD code = STILL_ACTIVE;
-  EXPECT_TRUE(setup.Finish(kEndMs, &code)) << "the setup did not end by itself";
-  return code;
+  RunResult run = RunSetup(exe, Within(), arguments);
+  EXPECT_TRUE(run.boxes.empty()) << "a message appeared: " << Describe(run);
+  return run.exitCode;
+}
+
+// The ask-first setup, answered No twice: the question for each of its two
+// products in `language`, owned by the progress window, which is there,
+// captioned with the application title, and disabled while it is up; No
+// skips the product, and after the last one the setup ends with 0.
+void ExpectAskFirstAnsweredNo(LANGID language) {
+  RunScript script = Within();
+  script.questionAnswer = IDNO;
+  RunResult run = RunSetup(Variant(L"ask_first"), script);
+  EXPECT_EQ(0u, run.exitCode);
+  ASSERT_EQ(2u, run.boxes.size()) << Describe(run);
+  const wchar_t* products[] = {L"Alpha \u010Cebela", L"Beta"};
+  for (int i = 0; i < 2; ++i) {
+    const ShownBox& box = run.boxes[i];
+    SCOPED_TRACE(Printable(products[i]));
+    EXPECT_EQ(Printable(Expected(MSG_ASK_INSTALL, {products[i]}, language)), Printable(box.content.text));
+    EXPECT_EQ(Printable(Expected(MSG_APP_TITLE, {}, language)), Printable(box.content.caption));
+    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), box.content.ButtonIds());
+    EXPECT_EQ((UINT)MB_ICONQUESTION, box.content.icon) << "icon";
+    ASSERT_TRUE(run.progressWindow) << "no progress window while the worker runs";
+    EXPECT_EQ(run.progressWindow, box.content.owner) << "one progress window, which owns the question";
+    EXPECT_EQ(Printable(Expected(MSG_APP_TITLE, {}, language)), Printable(box.progressCaption));
+    EXPECT_FALSE(box.progressEnabled) << "the owner is disabled while the question is up";
+  }
+  EXPECT_FALSE(IsWindow(run.progressWindow));
 }
 
 bool MutexExists(const wchar_t* name) {
@@ -184,64 +194,7 @@ TEST(WorkerRun, ProductWithoutLanguagesEndsWith160WithoutMessage) {
   EXPECT_EQ((DWORD)ERROR_BAD_ARGUMENTS, ExpectNoMessage(Variant(L"no_languages")));
 }
 
-// Two products that ask first. While the question is up the progress window
-// is there, captioned with the application title, and owns the question; No
-// skips the product and the next one is asked; after the last No the worker
-// ends, and with it the process, with 0.
-TEST(WorkerRun, AskFirstAnsweredNoSkipsEachProductAndEndsWithZero) {
-  Process setup = Process::Start(Variant(L"ask_first"), L"");
-  ASSERT_TRUE(setup.ok()) << Printable(setup.error());
-
-  const wchar_t* products[] = {L"Alpha \u010Cebela", L"Beta"};
-  HWND progress = nullptr;
-  for (const wchar_t* product : products) {
-    SCOPED_TRACE(Printable(product));
-    HWND box = WaitForMessageBox(setup.id(), kStartMs, setup.handle());
-    ASSERT_TRUE(box) << "no question; exit code " << Hex(setup.ExitCode());
-    MessageBoxContent question = ReadMessageBox(box);
-    EXPECT_EQ(Printable(WithInsert(English().askInstall, product)), Printable(question.text));
-    EXPECT_EQ(Printable(English().title), Printable(question.caption));
-    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), question.ButtonIds());
-    EXPECT_EQ((UINT)MB_ICONQUESTION, question.icon) << "icon";
-
-    HWND dialog = WaitForDialog(setup.id(), 1000);
-    ASSERT_TRUE(dialog) << "no progress window while the worker runs";
-    if (progress) EXPECT_EQ(progress, dialog) << "one progress window for the whole run";
-    progress = dialog;
-    EXPECT_EQ(Printable(English().title), Printable(WindowText(progress)));
-    EXPECT_EQ(L"Cancel", ControlText(progress, IDCANCEL));
-    for (int id : {101, 103, 104, 105, IDCANCEL}) EXPECT_TRUE(GetDlgItem(progress, id)) << "control " << id;
-    EXPECT_EQ(progress, question.owner) << "the question is owned by the progress window";
-    EXPECT_FALSE(IsWindowEnabled(progress)) << "the owner is disabled while the question is up";
-
-    ASSERT_TRUE(ClickButton(box, IDNO));
-    EXPECT_TRUE(WaitForWindowGone(box, 5000));
-  }
-  DWORD code = STILL_ACTIVE;
-  ASSERT_TRUE(setup.Finish(kEndMs, &code)) << "the process did not end with its worker";
-  EXPECT_EQ(0u, code);
-  EXPECT_FALSE(IsWindow(progress));
-}
-
-// ------------------------------------------------------------------ the harness under Wine
-
-// Under Wine a child takes its interface language from the Unix locale that
-// it inherits, not from LC_ALL in the environment block it is started with;
-// so the language tests run their whole program in each locale (see
-// support/driver.h). Should Wine ever change this, this test tells.
-TEST(Harness, EnvironmentBlockDoesNotChooseTheChildsLanguage) {
-  ASSERT_EQ(English().language, UiLanguage()) << "this program runs with LC_ALL=en_US.UTF-8";
-  StartOptions options;
-  options.environment = {L"LC_ALL=sl_SI.UTF-8", L"LANG=sl_SI.UTF-8", L"LC_MESSAGES=sl_SI.UTF-8"};
-  Process setup = Process::Start(SetupPath(), L"/?", options);
-  ASSERT_TRUE(setup.ok()) << Printable(setup.error());
-  HWND box = WaitForMessageBox(setup.id(), kStartMs, setup.handle());
-  ASSERT_TRUE(box);
-  EXPECT_EQ(Printable(English().usage), Printable(ReadMessageBox(box).text));
-  ClickButton(box, IDOK);
-  DWORD code = STILL_ACTIVE;
-  EXPECT_TRUE(setup.Finish(kEndMs, &code));
-}
+TEST(WorkerRun, AskFirstAnsweredNoSkipsEachProductAndEndsWithZero) { ExpectAskFirstAnsweredNo(kEnglish); }
 
 // ------------------------------------------------------------------ single instance
 
@@ -337,5 +290,47 @@ TEST(SingleInstance, OfTwentyStartedAtOnceExactlyOneGoesOn) {
   }
   EXPECT_FALSE(MutexExists(kGlobalMutex));
 }
+
+// ------------------------------------------------------------------ each language
+
+// The texts in the user-interface language of the run. The suite runs these
+// once per catalogue language, with LC_ALL set to its locale and
+// PELORIN_EXPECT_LANGID to its LANGID: under Wine a child takes its language
+// from the Unix locale of its parent, not from the environment block it is
+// started with (see support/driver.h), which the fixture checks first.
+class Language : public testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    StartOptions options;
+    options.environment = {L"LC_ALL=sl_SI.UTF-8", L"LANG=sl_SI.UTF-8", L"LC_MESSAGES=sl_SI.UTF-8"};
+    if (UiLanguage() == 1060) options.environment = {L"LC_ALL=en_US.UTF-8", L"LANG=en_US.UTF-8"};
+    Process setup = Process::Start(SetupPath(), L"/?", options);
+    HWND box = WaitForMessageBox(setup.id(), kStartMs, setup.handle());
+    s_usageOfTheChild = box ? ReadMessageBox(box).text : L"";
+    if (box) ClickButton(box, IDOK);
+    setup.Finish(kEndMs, nullptr);
+  }
+  void SetUp() override {
+    wchar_t value[16] = {};
+    GetEnvironmentVariableW(L"PELORIN_EXPECT_LANGID", value, 16);
+    language_ = (LANGID)wcstoul(value, nullptr, 10);
+    ASSERT_NE(0, language_) << "PELORIN_EXPECT_LANGID is not set: the suite sets it with LC_ALL";
+    ASSERT_EQ(language_, UiLanguage()) << "the locale of LC_ALL is not in effect";
+    ASSERT_EQ(Printable(Expected(MSG_USAGE, {}, language_)), Printable(s_usageOfTheChild))
+        << "precondition: a child started with another LC_ALL in its environment block speaks the language of "
+           "this program's locale, which the per-language runs of these tests rely on";
+  }
+  LANGID language_ = 0;
+  static std::wstring s_usageOfTheChild;
+};
+std::wstring Language::s_usageOfTheChild;
+
+TEST_F(Language, UsageTextWithTheApplicationTitleAsCaption) { EXPECT_EQ(0u, ExpectUsage(SetupPath(), L"/?", language_)); }
+
+TEST_F(Language, UsageTextAfterMalformedVerify) {
+  EXPECT_EQ((DWORD)ERROR_BAD_ARGUMENTS, ExpectUsage(SetupPath(), L"/v", language_));
+}
+
+TEST_F(Language, AskFirstQuestionAndProgressWindow) { ExpectAskFirstAnsweredNo(language_); }
 
 }  // namespace

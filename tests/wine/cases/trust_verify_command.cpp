@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/probes.h"
-#include "support/driver.h"
+#include "support/run.h"
 
 using namespace pelorin_test;
 
@@ -28,38 +28,19 @@ const DWORD kAlreadyRunning = 1618;     // ERROR_INSTALL_ALREADY_RUNNING
 
 std::wstring Signed(const wchar_t* name) { return BinPath(std::wstring(PELORIN_TEST_SIGNATURES) + L"\\" + name); }
 
-std::string Hex(DWORD code) {
-  char text[16];
-  snprintf(text, sizeof(text), "0x%08lX", (unsigned long)code);
-  return text;
-}
-
 // Starts `setup` with `arguments` and gives its whole exit code. Fails the
-// test when the setup shows any window or does not end in time.
-DWORD RunSetup(const std::wstring& setup, const std::wstring& arguments) {
-  Process process = Process::Start(setup, arguments);
-  EXPECT_TRUE(process.ok()) << Printable(process.error());
-  if (!process.ok()) return 0xDEADBEEF;
-  // Watched until it ends: a message box or trust dialog would show here.
-  const DWORD deadline = GetTickCount() + 30000;
-  while (!process.WaitForExit(20)) {
-    std::vector<HWND> windows = TopLevelWindows(process.id());
-    if (!windows.empty()) {
-      ADD_FAILURE() << "\"" << Printable(arguments) << "\" showed a window: " << Printable(ClassName(windows[0]))
-                    << " \"" << Printable(WindowText(windows[0])) << "\"";
-      process.Kill();
-      return 0xDEADBEEF;
-    }
-    if ((LONG)(GetTickCount() - deadline) > 0) {
-      ADD_FAILURE() << "\"" << Printable(arguments) << "\" did not end";
-      process.Kill();
-      return 0xDEADBEEF;
-    }
-  }
-  return process.ExitCode();
+// test when the setup shows any window (a message box or trust dialog would
+// show here; nothing is answered) or does not end in time.
+DWORD Verdict(const std::wstring& setup, const std::wstring& arguments) {
+  RunScript script;
+  script.answer = false;
+  script.timeoutMs = 30000;
+  RunResult run = RunSetup(setup, script, arguments);
+  EXPECT_EQ("", Printable(run.firstWindow)) << "\"" << Printable(arguments) << "\" showed a window";
+  return run.finished && run.firstWindow.empty() ? run.exitCode : 0xDEADBEEF;
 }
 
-DWORD Verify(const std::wstring& file) { return RunSetup(SetupPath(), L"/v " + Quote(file)); }
+DWORD Verify(const std::wstring& file) { return Verdict(SetupPath(), L"/v " + Quote(file)); }
 
 #define EXPECT_VERDICT(expected, actual) EXPECT_EQ(Hex(expected), Hex(actual))
 
@@ -94,11 +75,11 @@ TEST(VerifyCommand, MissingFileIsNotTrusted) {
 // system's full dialog; the verdict is the same either way.
 TEST(VerifyCommand, SignedSetupJudgesFilesOfEverySigner) {
   const std::wstring setup = Signed(L"signed-a.exe");
-  EXPECT_VERDICT(kTrusted, RunSetup(setup, L"/v " + Quote(Signed(L"other-a.exe"))));
-  EXPECT_VERDICT(kTrusted, RunSetup(setup, L"/v " + Quote(setup)));
-  EXPECT_VERDICT(kTrusted, RunSetup(setup, L"/v " + Quote(Signed(L"signed-b.exe"))));
-  EXPECT_VERDICT(kNotTrusted, RunSetup(setup, L"/v " + Quote(Signed(L"tampered-a.exe"))));
-  EXPECT_VERDICT(kNotTrusted, RunSetup(setup, L"/v " + Quote(Signed(L"unsigned.exe"))));
+  EXPECT_VERDICT(kTrusted, Verdict(setup, L"/v " + Quote(Signed(L"other-a.exe"))));
+  EXPECT_VERDICT(kTrusted, Verdict(setup, L"/v " + Quote(setup)));
+  EXPECT_VERDICT(kTrusted, Verdict(setup, L"/v " + Quote(Signed(L"signed-b.exe"))));
+  EXPECT_VERDICT(kNotTrusted, Verdict(setup, L"/v " + Quote(Signed(L"tampered-a.exe"))));
+  EXPECT_VERDICT(kNotTrusted, Verdict(setup, L"/v " + Quote(Signed(L"unsigned.exe"))));
 }
 
 // ------------------------------------------------------------------ the file argument
@@ -120,8 +101,8 @@ TEST(VerifyCommand, QuotedPathWithBlanksAndLettersOutsideAscii) {
 TEST(VerifyCommand, UnquotedPathWithTrailingBlanks) {
   std::wstring trusted = Signed(L"signed-a.exe");
   ASSERT_EQ(std::wstring::npos, trusted.find(L' ')) << "the build folder holds a blank: the test cannot go unquoted";
-  EXPECT_VERDICT(kTrusted, RunSetup(SetupPath(), L"/v " + trusted + L"  \t"));
-  EXPECT_VERDICT(kNotTrusted, RunSetup(SetupPath(), L"-V\t" + Signed(L"unsigned.exe") + L" "));
+  EXPECT_VERDICT(kTrusted, Verdict(SetupPath(), L"/v " + trusted + L"  \t"));
+  EXPECT_VERDICT(kNotTrusted, Verdict(SetupPath(), L"-V\t" + Signed(L"unsigned.exe") + L" "));
 }
 
 // ------------------------------------------------------------------ beside a running setup
@@ -133,7 +114,7 @@ TEST(VerifyCommand, ServedWhileAnotherSetupRuns) {
   HANDLE local = CreateMutexW(nullptr, TRUE, SETUP_MUTEX_LOCAL);
   ASSERT_TRUE(global && local);
   // The guard is held: a setup run is refused.
-  EXPECT_EQ(kAlreadyRunning, RunSetup(SetupPath(), L""));
+  EXPECT_EQ(kAlreadyRunning, Verdict(SetupPath(), L""));
   EXPECT_VERDICT(kTrusted, Verify(Signed(L"signed-a.exe")));
   EXPECT_VERDICT(kNotTrusted, Verify(Signed(L"unsigned.exe")));
   ReleaseMutex(local);
@@ -155,7 +136,7 @@ TEST(WithoutSignatureLibrary, NoFileCanBeChecked) {
 
   EXPECT_VERDICT(kCannotCheck, Verify(Signed(L"signed-a.exe")));
   EXPECT_VERDICT(kCannotCheck, Verify(Signed(L"unsigned.exe")));
-  EXPECT_VERDICT(kCannotCheck, RunSetup(Signed(L"signed-a.exe"), L"/v " + Quote(Signed(L"other-a.exe"))));
+  EXPECT_VERDICT(kCannotCheck, Verdict(Signed(L"signed-a.exe"), L"/v " + Quote(Signed(L"other-a.exe"))));
 }
 
 }  // namespace

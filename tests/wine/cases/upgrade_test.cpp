@@ -1,5 +1,5 @@
 // The Windows Installer engine upgrade as a user meets it: the setup's own
-// worker runs in this test program (see upgrade_harness.h) with the real
+// worker runs in this test program (RunInProcess, support/run.h) with the real
 // progress window, real message boxes answered by a second thread, the real
 // setup executable as the second instance that checks a download's
 // signature, real child processes for the redistributable (fake_engine/)
@@ -22,28 +22,16 @@
 #include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
-#include "support/upgrade_harness.h"
+#include "support/run.h"
 #include "support/windows_http_server.h"
 
 extern wchar_t g_testEngineUrl[256];
 
 using namespace pelorin_test;
-using namespace upgrade_test;
 
 namespace {
 
 std::wstring Material(const wchar_t* name) { return std::wstring(PELORIN_FAKE_ENGINE_DIR) + L"\\" + name; }
-
-std::string ReadBytes(const std::wstring& path) {
-  std::string bytes;
-  HANDLE in = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(in, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
-  CloseHandle(in);
-  return bytes;
-}
 
 // ------------------------------------------------------------ seams
 
@@ -81,29 +69,59 @@ BOOL WINAPI RecordRestart(UINT flags, DWORD reason) {
 
 // ------------------------------------------------------------ texts
 
-std::wstring Text(UINT id) { return LoadMessageText(id).c_str(); }
-std::wstring Text(UINT id, const std::wstring& insert) { return FormatMessageText(id, {insert.c_str()}).c_str(); }
+std::wstring Text(UINT id) { return Expected(id); }
+std::wstring Text(UINT id, const std::wstring& insert) { return Expected(id, {insert}); }
 
-// The insert that fills "%1" in the shown text of message `id`; empty when
-// the text is not that message.
-std::wstring InsertOf(UINT id, const std::wstring& shown) {
-  std::wstring format = Text(id);
-  size_t mark = format.find(L"%1");
-  if (mark == std::wstring::npos) return L"";
-  std::wstring before = format.substr(0, mark), after = format.substr(mark + 2);
-  if (shown.size() < before.size() + after.size() || shown.compare(0, before.size(), before) != 0 ||
-      shown.compare(shown.size() - after.size(), after.size(), after) != 0)
-    return L"";
-  return shown.substr(before.size(), shown.size() - before.size() - after.size());
+// A run of SetupWorker from start to end as the setup runs it, then the
+// application's end; boxes beyond the answers get OK, or No.
+struct Outcome : RunResult {
+  DWORD workerResult = 0;       // what SetupWorker returned
+  bool engineBound = false;     // msi.dll bound when the worker ended
+  bool restartPending = false;  // as the worker left it
+};
+
+Outcome RunSetupWorkerBy(RunScript script) {
+  CPelorinApp& app = App();
+  app.m_restartPending = FALSE;
+  app.m_result = 0;
+  app.m_msi = MsiApi();
+  Outcome outcome;
+  if (!MakeProgressWindow()) {
+    ADD_FAILURE() << "no progress window";
+    return outcome;
+  }
+  script.questionAnswer = IDNO;
+  script.timeoutMs = 120000;
+  script.atEnd = [] { return (DWORD)App().ExitInstance(); };
+  UINT result = 0;
+  bool engineBound = false, restartPending = false;
+  static_cast<RunResult&>(outcome) = RunInProcess(
+      [&] {
+        result = SetupWorker(nullptr);
+        engineBound = App().m_msi.module != nullptr;
+        restartPending = App().m_restartPending != FALSE;
+      },
+      script);
+  app.m_pMainWnd = nullptr;
+  outcome.workerResult = result;
+  outcome.engineBound = engineBound;
+  outcome.restartPending = restartPending;
+  return outcome;
+}
+
+Outcome RunSetupWorker(std::vector<int> answers = {}) {
+  RunScript script;
+  script.answers = std::move(answers);
+  return RunSetupWorkerBy(script);
 }
 
 const std::vector<int> kOk = {IDOK};
 const std::vector<int> kYesNo = {IDYES, IDNO};
 
-void ExpectBox(const SetupOutcome& outcome, size_t index, const std::wstring& text, UINT icon,
+void ExpectBox(const Outcome& outcome, size_t index, const std::wstring& text, UINT icon,
                const std::vector<int>& buttons) {
   ASSERT_LT(index, outcome.boxes.size()) << "no message box number " << index + 1;
-  const MessageBoxContent& box = outcome.boxes[index];
+  const MessageBoxContent& box = outcome.boxes[index].content;
   EXPECT_EQ(Printable(text), Printable(box.text)) << "message box number " << index + 1;
   EXPECT_EQ(icon, box.icon) << Printable(box.text);
   EXPECT_EQ(buttons, box.ButtonIds()) << Printable(box.text);
@@ -111,21 +129,17 @@ void ExpectBox(const SetupOutcome& outcome, size_t index, const std::wstring& te
 }
 
 // The question whether to upgrade, owned by the progress window.
-void ExpectUpgradeQuestion(const SetupOutcome& outcome) {
+void ExpectUpgradeQuestion(const Outcome& outcome) {
   ExpectBox(outcome, 0, Text(MSG_ENGINE_TOO_OLD), MB_ICONQUESTION, kYesNo);
-  if (!outcome.boxes.empty()) EXPECT_EQ(outcome.progressWindow, outcome.boxes[0].owner);
+  if (!outcome.boxes.empty()) EXPECT_EQ(outcome.progressWindow, outcome.boxes[0].content.owner);
 }
 
-std::string Texts(const SetupOutcome& outcome) {
+std::string Texts(const Outcome& outcome) {
   std::string all;
-  for (const MessageBoxContent& box : outcome.boxes) all += "\n  [" + Printable(box.text) + "]";
+  for (const ShownBox& box : outcome.boxes) all += "\n  [" + Printable(box.content.text) + "]";
   return all;
 }
 
-struct ChildRun {
-  std::wstring commandLine;
-  std::wstring modulePath;
-};
 
 // ------------------------------------------------------------ fixture
 
@@ -216,25 +230,14 @@ protected:
   }
 
   // The runs of stand-ins (engine, or a stand-in setup) in this test.
-  std::vector<ChildRun> Runs() const {
-    std::vector<ChildRun> runs;
-    std::string bytes = ReadBytes(record_);
-    std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
-    size_t start = 0;
-    for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
-      std::wstring line = text.substr(start, end - start);
-      size_t bar = line.rfind(L'|');
-      runs.push_back({line.substr(0, bar), bar == std::wstring::npos ? L"" : line.substr(bar + 1)});
-    }
-    return runs;
-  }
+  std::vector<ChildRun> Runs() const { return StandInRuns(record_); }
 
   static std::wstring UpgradeCommandLine(const std::wstring& path) {
     return L"\"" + path + L"\" /c:\"msiinst /delayreboot\"";
   }
 
   // The usual end of a run in which the worker stopped at the upgrade.
-  static void ExpectStopped(const SetupOutcome& outcome, DWORD result) {
+  static void ExpectStopped(const Outcome& outcome, DWORD result) {
     EXPECT_TRUE(outcome.finished);
     EXPECT_EQ(result, outcome.workerResult);
     EXPECT_EQ(result, outcome.exitCode);
@@ -245,7 +248,7 @@ protected:
   // The usual end of a run that went on past the upgrade.
   // `exitCode`: 0, or after an upgrade that asked for a restart 3010 (not
   // restarted) or 1641 (restart begun).
-  static void ExpectWentOn(const SetupOutcome& outcome, DWORD exitCode = 0) {
+  static void ExpectWentOn(const Outcome& outcome, DWORD exitCode = 0) {
     EXPECT_TRUE(outcome.finished);
     EXPECT_EQ(0u, outcome.workerResult);
     EXPECT_EQ(exitCode, outcome.exitCode);
@@ -268,10 +271,10 @@ TEST_F(EngineUpgrade, RecentEngineIsNeitherQuestionedNorUpgraded) {
   seams_->readEngineVersion = GetFileVersionMS;  // Wine's own msi.dll, 4.5
   PlaceBesideSetup(L"engine-2_0.exe");
 
-  SetupOutcome outcome = RunSetupWorker();
+  Outcome outcome = RunSetupWorker();
 
   EXPECT_TRUE(outcome.boxes.empty()) << Texts(outcome);
-  EXPECT_TRUE(outcome.details.empty());
+  EXPECT_TRUE(outcome.StatusTexts(IDC_DETAIL).empty());
   EXPECT_TRUE(Runs().empty());
   ExpectWentOn(outcome);
   EXPECT_FALSE(outcome.restartPending);
@@ -363,7 +366,7 @@ TEST_F(EngineUpgrade, UserWhoIsNoAdministratorIsToldSoAndNotAsked) {
   App().m_isAdmin = FALSE;
   PlaceBesideSetup(L"engine-2_0.exe");
 
-  SetupOutcome outcome = RunSetupWorker();
+  Outcome outcome = RunSetupWorker();
 
   ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 0, Text(MSG_ADMIN_REQUIRED), MB_ICONERROR, kOk);
@@ -374,7 +377,7 @@ TEST_F(EngineUpgrade, UserWhoIsNoAdministratorIsToldSoAndNotAsked) {
 TEST_F(EngineUpgrade, NoToTheQuestionCancelsTheSetup) {
   PlaceBesideSetup(L"engine-2_0.exe");
 
-  SetupOutcome outcome = RunSetupWorker({IDNO});
+  Outcome outcome = RunSetupWorker({IDNO});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectUpgradeQuestion(outcome);
@@ -400,12 +403,12 @@ TEST_F(EngineUpgrade, NtOnAnotherProcessorThanX86EndsWith1633AndNoMessage) {
     ForgetNativeMachine();
     SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
 
-    SetupOutcome outcome = RunSetupWorker({IDYES});
+    Outcome outcome = RunSetupWorker({IDYES});
 
     ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
     ExpectUpgradeQuestion(outcome);
     ExpectStopped(outcome, ERROR_INSTALL_PLATFORM_UNSUPPORTED);
-    EXPECT_TRUE(outcome.details.empty());
+    EXPECT_TRUE(outcome.StatusTexts(IDC_DETAIL).empty());
   }
   EXPECT_TRUE(Runs().empty());
   EXPECT_EQ(0, server_.requests());
@@ -417,7 +420,7 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtTakesTheAnsiRedistributableWhateverTheP
   std::wstring ansi = PlaceBesideSetup(L"engine-2_0.exe", L"InstMSIA.exe");
   PlaceBesideSetup(L"engine-2_0.exe", L"InstMSIW.exe");
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
   ExpectWentOn(outcome);
@@ -430,7 +433,7 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtTakesTheAnsiRedistributableWhateverTheP
 TEST_F(EngineUpgrade, PlatformThatIsNotNtDownloadsTheAnsiRedistributable) {
   App().m_notNt = TRUE;
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIA.exe"), MB_ICONERROR, kOk);
@@ -442,13 +445,13 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtDownloadsTheAnsiRedistributable) {
 TEST_F(EngineUpgrade, TrustedRedistributableBesideTheSetupIsCheckedAndRunWithoutDownload) {
   std::wstring local = PlaceBesideSetup(L"engine-2_0.exe");
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
   ExpectUpgradeQuestion(outcome);
   ExpectWentOn(outcome);
   EXPECT_FALSE(outcome.restartPending);
-  EXPECT_EQ(std::vector<std::wstring>{Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")}, outcome.details);
+  EXPECT_EQ(std::vector<std::wstring>{Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")}, outcome.StatusTexts(IDC_DETAIL));
   EXPECT_EQ(0, server_.requests());
   std::vector<ChildRun> runs = Runs();
   ASSERT_EQ(1u, runs.size());
@@ -464,7 +467,7 @@ TEST_F(EngineUpgrade, UnsignedRedistributableBesideTheSetupIsReplacedByTheDownlo
   std::wstring local = PlantBesideSetup(L"engine-2_0.exe");
   Serve(L"engine-signed.exe");
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
   ExpectWentOn(outcome);
@@ -484,7 +487,7 @@ TEST_F(EngineUpgrade, VersionGateRefusesTenToElevenAndPassesTheRest) {
     std::wstring local = PlaceBesideSetup(c.material);
     SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
 
-    SetupOutcome outcome = RunSetupWorker({IDYES});
+    Outcome outcome = RunSetupWorker({IDYES});
 
     if (c.passes) {
       ++expectedRuns;
@@ -505,13 +508,13 @@ TEST_F(EngineUpgrade, RestartNeededLetsTheSetupGoOnAndYesAtTheEndRestarts) {
   PlaceBesideSetup(L"engine-2_0.exe");
   EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
 
-  SetupOutcome outcome = RunSetupWorker({IDYES, IDYES});
+  Outcome outcome = RunSetupWorker({IDYES, IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectUpgradeQuestion(outcome);
   ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
   // Asked after the progress window has gone: it has no owner.
-  EXPECT_EQ(nullptr, outcome.boxes[1].owner);
+  EXPECT_EQ(nullptr, outcome.boxes[1].content.owner);
   ExpectWentOn(outcome, ERROR_SUCCESS_REBOOT_INITIATED);
   EXPECT_TRUE(outcome.restartPending);
   ASSERT_EQ(1u, g_restarts.size());
@@ -523,7 +526,7 @@ TEST_F(EngineUpgrade, RestartNeededAndNoAtTheEndDoesNotRestart) {
   PlaceBesideSetup(L"engine-2_0.exe");
   EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
 
-  SetupOutcome outcome = RunSetupWorker({IDYES, IDNO});
+  Outcome outcome = RunSetupWorker({IDYES, IDNO});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
@@ -538,7 +541,7 @@ TEST_F(EngineUpgrade, RestartThatTheSystemRefusesEndsWith3010) {
   EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
   g_restartGranted = FALSE;
 
-  SetupOutcome outcome = RunSetupWorker({IDYES, IDYES});
+  Outcome outcome = RunSetupWorker({IDYES, IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   EXPECT_EQ(1u, g_restarts.size()) << "the restart was not asked for";
@@ -550,7 +553,7 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtRestartsToo) {
   PlaceBesideSetup(L"engine-2_0.exe", L"InstMSIA.exe");
   EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
 
-  SetupOutcome outcome = RunSetupWorker({IDYES, IDYES});
+  Outcome outcome = RunSetupWorker({IDYES, IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
@@ -562,7 +565,7 @@ TEST_F(EngineUpgrade, RestartStartedByTheRedistributableEndsTheSetupSilently) {
   PlaceBesideSetup(L"engine-2_0.exe");
   EngineExitsWith(ERROR_SUCCESS_REBOOT_INITIATED);
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
   ExpectStopped(outcome, ERROR_SUCCESS_REBOOT_INITIATED);
@@ -586,11 +589,11 @@ TEST_F(EngineUpgrade, FailuresOfTheRedistributableAreToldAndPassedOn) {
     EngineExitsWith(c.code);
     SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
 
-    SetupOutcome outcome = RunSetupWorker({IDYES});
+    Outcome outcome = RunSetupWorker({IDYES});
 
     ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
     ExpectBox(outcome, 1, c.text, c.icon, kOk);
-    EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].owner);
+    EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].content.owner);
     ExpectStopped(outcome, c.code);
   }
 }
@@ -607,11 +610,11 @@ void ExpectRanDownloaded(const std::vector<ChildRun>& runs, const std::wstring& 
             Printable(runs[0].commandLine));
 }
 
-void ExpectDownloadStatus(const SetupOutcome& outcome) {
-  ASSERT_EQ(2u, outcome.details.size());
-  EXPECT_EQ(Printable(Text(MSG_DOWNLOADING_ENGINE)), Printable(outcome.details[0]));
+void ExpectDownloadStatus(const Outcome& outcome) {
+  ASSERT_EQ(2u, outcome.StatusTexts(IDC_DETAIL).size());
+  EXPECT_EQ(Printable(Text(MSG_DOWNLOADING_ENGINE)), Printable(outcome.StatusTexts(IDC_DETAIL)[0]));
   // The file's name, not its path in the cache.
-  EXPECT_EQ(Printable(Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")), Printable(outcome.details[1]));
+  EXPECT_EQ(Printable(Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")), Printable(outcome.StatusTexts(IDC_DETAIL)[1]));
 }
 
 TEST_F(EngineUpgrade, DownloadSignedWithTheSetupsCertificateIsCheckedAndRun) {
@@ -619,7 +622,7 @@ TEST_F(EngineUpgrade, DownloadSignedWithTheSetupsCertificateIsCheckedAndRun) {
   Serve(L"engine-signed.exe");
   EngineExitsWith(0);
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
   ExpectWentOn(outcome);
@@ -632,7 +635,7 @@ TEST_F(EngineUpgrade, DownloadFromAnUnsignedSetupIsJudgedByItsOwnSignature) {
   Serve(L"engine-signed.exe");
   EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
 
-  SetupOutcome outcome = RunSetupWorker({IDYES, IDNO});
+  Outcome outcome = RunSetupWorker({IDYES, IDNO});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
@@ -650,12 +653,12 @@ TEST_F(EngineUpgrade, DownloadThatIsNotTrustedIsNeverRun) {
                              "/MSI/2.0/"));
     Serve(material);
 
-    SetupOutcome outcome = RunSetupWorker({IDYES});
+    Outcome outcome = RunSetupWorker({IDYES});
 
     ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
     // Told with the path of the downloaded copy.
-    std::wstring path = InsertOf(MSG_NOT_TRUSTED, outcome.boxes[1].text);
-    EXPECT_TRUE(FileExists(path)) << Printable(outcome.boxes[1].text);
+    std::wstring path = InsertOf(MSG_NOT_TRUSTED, outcome.boxes[1].content.text);
+    EXPECT_TRUE(FileExists(path)) << Printable(outcome.boxes[1].content.text);
     EXPECT_NE(std::wstring::npos, path.find(L"InstMSIW")) << Printable(path);
     ExpectBox(outcome, 1, Text(MSG_NOT_TRUSTED, path), MB_ICONERROR, kOk);
     ExpectStopped(outcome, kResultNotTrusted);
@@ -671,10 +674,10 @@ TEST_F(EngineUpgrade, SignatureCheckThatCannotStartCountsAsNotTrusted) {
   SetAppPaths(setupFolder_.Write(L"not a program.exe", "text, not a program"));
   ASSERT_TRUE(App().m_exeHold) << "not held: the check would stop before it starts the program";
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  EXPECT_FALSE(InsertOf(MSG_NOT_TRUSTED, outcome.boxes[1].text).empty()) << Printable(outcome.boxes[1].text);
+  EXPECT_FALSE(InsertOf(MSG_NOT_TRUSTED, outcome.boxes[1].content.text).empty()) << Printable(outcome.boxes[1].content.text);
   ExpectStopped(outcome, kResultNotTrusted);
   EXPECT_TRUE(Runs().empty());
 }
@@ -706,7 +709,7 @@ TEST_F(EngineUpgrade, SetupThatCannotStartItsOwnCheckDoesNotUpgrade) {
     App().m_exeHold.Reset();
     SetAppPaths(c.setup);
     ASSERT_EQ(c.held, (bool)App().m_exeHold);
-    SetupOutcome outcome = RunSetupWorker({IDYES});
+    Outcome outcome = RunSetupWorker({IDYES});
     if (c.usable) {
       ExpectWentOn(outcome);
       EXPECT_EQ(1u, Runs().size()) << Texts(outcome);
@@ -728,7 +731,7 @@ TEST_F(EngineUpgrade, SystemThatCannotCheckSignaturesIsToldSo) {
   SetAppPaths(standIn);
   Serve(L"engine-signed.exe");
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_NO_SIGNATURES), MB_ICONERROR, kOk);
@@ -748,14 +751,14 @@ TEST_F(EngineUpgrade, SystemThatCannotCheckSignaturesIsToldSo) {
 
 TEST_F(EngineUpgrade, DownloadThatFailsIsToldWithTheUrl) {
   // The server answers 404.
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIW.exe"), MB_ICONERROR, kOk);
   ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(1, server_.requests());
-  ASSERT_EQ(1u, outcome.details.size());
-  EXPECT_EQ(Printable(Text(MSG_DOWNLOADING_ENGINE)), Printable(outcome.details[0]));
+  ASSERT_EQ(1u, outcome.StatusTexts(IDC_DETAIL).size());
+  EXPECT_EQ(Printable(Text(MSG_DOWNLOADING_ENGINE)), Printable(outcome.StatusTexts(IDC_DETAIL)[0]));
   EXPECT_TRUE(Runs().empty());
 }
 
@@ -769,7 +772,7 @@ TEST_F(EngineUpgrade, DownloadFromAServerThatIsNotThereIsToldWithTheUrl) {
   }
   SetEngineUrl(url);
 
-  SetupOutcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, url + L"InstMSIW.exe"), MB_ICONERROR, kOk);
@@ -778,21 +781,21 @@ TEST_F(EngineUpgrade, DownloadFromAServerThatIsNotThereIsToldWithTheUrl) {
 
 // ------------------------------------------------------------ Cancel
 
-void ExpectCancelled(const SetupOutcome& outcome) {
+void ExpectCancelled(const Outcome& outcome) {
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_CANCELLED), MB_ICONWARNING, kOk);
-  EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].owner);
+  EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].content.owner);
 }
 
 TEST_F(EngineUpgrade, CancelBeforeTheDownloadStopsItBeforeItBegins) {
   Serve(L"engine-signed.exe");
-  SetupRun run;
+  RunScript run;
   run.answers = {IDYES};
-  run.onDetail = [](const std::wstring& text) {
+  run.onStatus = [](int, const std::wstring& text) {
     if (text == Text(MSG_DOWNLOADING_ENGINE)) PressCancel();
   };
 
-  SetupOutcome outcome = RunSetupWorker(run);
+  Outcome outcome = RunSetupWorkerBy(run);
 
   ExpectCancelled(outcome);
   ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
@@ -808,10 +811,10 @@ TEST_F(EngineUpgrade, CancelDuringTheDownloadAbortsItAndIsToldAsACancel) {
   slow.pieceSize = 64;
   slow.pieceDelayMs = 100;
   server_.SetReply(slow);
-  SetupRun run;
+  RunScript run;
   run.answers = {IDYES};
   bool pressed = false;
-  run.tick = [&] {
+  run.whileRunning = [&](HWND) {
     if (!pressed && server_.bodyBytesSent() >= 128) {
       pressed = true;
       PressCancel();
@@ -819,14 +822,14 @@ TEST_F(EngineUpgrade, CancelDuringTheDownloadAbortsItAndIsToldAsACancel) {
   };
 
   DWORD start = GetTickCount();
-  SetupOutcome outcome = RunSetupWorker(run);
+  Outcome outcome = RunSetupWorkerBy(run);
 
   EXPECT_TRUE(pressed);
   ExpectCancelled(outcome);
   ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
   EXPECT_LT(server_.bodyBytesSent(), slow.body.size());
   EXPECT_LT(GetTickCount() - start, 60000u) << "the download was not aborted";
-  ASSERT_EQ(1u, outcome.details.size());
+  ASSERT_EQ(1u, outcome.StatusTexts(IDC_DETAIL).size());
   EXPECT_TRUE(Runs().empty());
 }
 
@@ -835,13 +838,13 @@ TEST_F(EngineUpgrade, CancelAfterTheDownloadStopsBeforeTheSignatureCheck) {
   std::wstring standIn = setupFolder_.Copy(Material(L"engine-2_0.exe"), L"Setup stand-in.exe");
   SetAppPaths(standIn);
   Serve(L"engine-signed.exe");
-  SetupRun run;
+  RunScript run;
   run.answers = {IDYES};
-  run.onDetail = [](const std::wstring& text) {
+  run.onStatus = [](int, const std::wstring& text) {
     if (text == Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")) PressCancel();
   };
 
-  SetupOutcome outcome = RunSetupWorker(run);
+  Outcome outcome = RunSetupWorkerBy(run);
 
   ExpectCancelled(outcome);
   ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
@@ -858,10 +861,10 @@ TEST_F(EngineUpgrade, CancelDuringTheCheckStopsBeforeTheRedistributableStarts) {
   HANDLE hold = CreateEventW(nullptr, TRUE, FALSE, holdName.c_str());
   ASSERT_NE(nullptr, hold);
   SetEnvironmentVariableW(L"PELORIN_FAKE_HOLD", holdName.c_str());
-  SetupRun run;
+  RunScript run;
   run.answers = {IDYES};
   bool pressed = false;
-  run.tick = [&] {
+  run.whileRunning = [&](HWND) {
     if (!pressed && !Runs().empty()) {
       pressed = true;
       PressCancel();
@@ -869,7 +872,7 @@ TEST_F(EngineUpgrade, CancelDuringTheCheckStopsBeforeTheRedistributableStarts) {
     }
   };
 
-  SetupOutcome outcome = RunSetupWorker(run);
+  Outcome outcome = RunSetupWorkerBy(run);
   SetEvent(hold);
   CloseHandle(hold);
   SetEnvironmentVariableW(L"PELORIN_FAKE_HOLD", nullptr);

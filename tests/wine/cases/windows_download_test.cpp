@@ -12,10 +12,11 @@
 #include <vector>
 
 #include "ui/resource.h"
-#include "support/windows_harness.h"
+#include "app/app.h"
+#include "support/run.h"
 #include "support/windows_http_server.h"
 
-using namespace windows_test;
+using namespace pelorin_test;
 using pelorin_test::HttpReply;
 using pelorin_test::LoopbackHttpServer;
 
@@ -56,11 +57,14 @@ protected:
   }
 
   // Downloads `url` as the setup's worker does; `tick` acts as the user.
-  HRESULT Fetch(const std::wstring& url, const std::function<void(DWORD)>& tick = nullptr) {
+  HRESULT Fetch(const std::wstring& url, const std::function<void(HWND)>& tick = nullptr) {
     HRESULT result = E_UNEXPECTED;
     cached.Clear();
     cached.Append(L"X");
-    RunAsWorker([&] { result = progress().Download(url.c_str(), cached); }, tick);
+    RunScript user;
+    user.answer = false;
+    user.whileRunning = tick;
+    RunInProcess([&] { result = progress().Download(url.c_str(), cached); }, user);
     return result;
   }
 
@@ -92,7 +96,7 @@ TEST_F(Download, OfKnownSizeFillsTheBarStepByStep) {
   const std::string body = Pattern(6000);
   server.SetReply({200, body, true, 1000, 150});
   ASSERT_EQ(S_OK, Fetch(server.FreshUrl("known")));
-  EXPECT_EQ(body, FileContent(cached.c_str())) << Utf8(cached.c_str());
+  EXPECT_EQ(body, FileContent(cached.c_str())) << Printable(cached.c_str());
 
   // The range is told before any position: empty while the size is not yet
   // known (the first reports, while connecting), then once in thousandths of
@@ -137,7 +141,7 @@ TEST_F(Download, OfUnknownSizeLeavesTheBarEmpty) {
   const std::string body = Pattern(5000);
   server.SetReply({200, body, false, 1000, 80});
   ASSERT_EQ(S_OK, Fetch(server.FreshUrl("unknown")));
-  EXPECT_EQ(body, FileContent(cached.c_str())) << Utf8(cached.c_str());
+  EXPECT_EQ(body, FileContent(cached.c_str())) << Printable(cached.c_str());
   std::vector<int> upper = Upper();
   ASSERT_FALSE(upper.empty());  // the window was told
   for (int limit : upper) EXPECT_EQ(0, limit);
@@ -150,7 +154,7 @@ TEST_F(Download, CancelledByTheUserFails) {
   const std::string body = Pattern(64 * 300);
   server.SetReply({200, body, true, 64, 100});
   DWORD clickedAt = 0;
-  HRESULT result = Fetch(server.FreshUrl("cancelled"), [&](DWORD) {
+  HRESULT result = Fetch(server.FreshUrl("cancelled"), [&](HWND) {
     // Cancel once the bar has begun to move.
     if (!clickedAt && BarPosition(control(IDC_PROGRESS)) > 0) {
       SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);

@@ -12,37 +12,16 @@
 #include "ui/language_dlg.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
-#include "support/windows_harness.h"
+#include "app/app.h"
+#include "support/run.h"
 
-using namespace windows_test;
+using namespace pelorin_test;
 
 namespace {
-
-struct Labels {
-  LANGID language;
-  const wchar_t* title;  // application title: the progress window's caption
-  const wchar_t* cancel;
-  const wchar_t* languageCaption;
-  const wchar_t* ok;
-};
-
-const Labels kLabels[] = {
-    {0x0409, L"Windows Installer Installation Wrapper", L"Cancel", L"Choose setup language", L"&OK"},
-    {0x0410, L"Avvio programma Windows Installer", L"Annula", L"Scegli la lingua del setup", L"&OK"},
-    {0x041C, L"Paketa e instalimit t\u00EB Windows Installer-it.", L"Anulo", L"Zgjidh gjuh\u00EBn e instalimit",
-     L"&N\u00EB rregull"},
-    {0x0424, L"Zaganjalnik programa Windows Installer", L"Prekli\u010Di", L"Izberite jezik namestitve", L"&V redu"},
-};
 
 LANGID ExpectedLanguage() {
   const char* value = getenv("PELORIN_EXPECT_LANGID");
   return value ? (LANGID)strtoul(value, nullptr, 0) : 0;
-}
-
-const Labels* ExpectedLabels() {
-  for (const Labels& labels : kLabels)
-    if (labels.language == ExpectedLanguage()) return &labels;
-  return nullptr;
 }
 
 std::wstring WithoutMnemonic(const std::wstring& text) {
@@ -92,34 +71,36 @@ int ClientHeight(HWND window) {
 
 // A label fits its button with a few pixels to spare on each side.
 void ExpectButtonFits(HWND button) {
-  std::wstring label = WithoutMnemonic(TextOf(button));
-  EXPECT_LE(TextSize(button, label).cx + 8, ClientWidth(button)) << Utf8(label);
+  std::wstring label = WithoutMnemonic(WindowText(button));
+  EXPECT_LE(TextSize(button, label).cx + 8, ClientWidth(button)) << Printable(label);
 }
 
 void ExpectCaptionFits(HWND window) {
   RECT rect;
   GetWindowRect(window, &rect);
-  EXPECT_LE(CaptionTextWidth(TextOf(window)) + 16, rect.right - rect.left) << Utf8(TextOf(window));
+  EXPECT_LE(CaptionTextWidth(WindowText(window)) + 16, rect.right - rect.left) << Printable(WindowText(window));
 }
 
 class Labelled : public ProgressWindowTest {
 protected:
   void SetUp() override {
-    labels = ExpectedLabels();
-    ASSERT_NE(nullptr, labels) << "run with PELORIN_EXPECT_LANGID set to 1033, 1040, 1052 or 1060";
+    language = ExpectedLanguage();
+    ASSERT_NE(nullptr, CatalogueText(MSG_APP_TITLE, language))
+        << "run with PELORIN_EXPECT_LANGID set to 1033, 1040, 1052 or 1060";
     // Otherwise the platform would not pick this language for the texts.
-    ASSERT_EQ(labels->language, GetUserDefaultUILanguage()) << "LC_ALL does not match PELORIN_EXPECT_LANGID";
+    ASSERT_EQ(language, GetUserDefaultUILanguage()) << "LC_ALL does not match PELORIN_EXPECT_LANGID";
     ProgressWindowTest::SetUp();
   }
-  const Labels* labels = nullptr;
+  std::wstring Label(unsigned id) const { return Expected(id, {}, language); }
+  LANGID language = 0;
 };
 
 }  // namespace
 
 TEST_F(Labelled, ProgressWindowSpeaksTheUsersLanguage) {
-  EXPECT_EQ(Utf8(labels->title), Utf8(App().m_pszAppName));
-  EXPECT_EQ(Utf8(labels->title), Utf8(TextOf(window())));
-  EXPECT_EQ(Utf8(labels->cancel), Utf8(TextOf(control(IDCANCEL))));
+  EXPECT_EQ(Printable(Label(MSG_APP_TITLE)), Printable(App().m_pszAppName));
+  EXPECT_EQ(Printable(Label(MSG_APP_TITLE)), Printable(WindowText(window())));
+  EXPECT_EQ(Printable(Label(LABEL_CANCEL)), Printable(WindowText(control(IDCANCEL))));
   ExpectButtonFits(control(IDCANCEL));
   ExpectCaptionFits(window());
 }
@@ -136,37 +117,39 @@ TEST_F(Labelled, StatusTextsFitTheirLines) {
   progress().SetHeadline(headline.c_str());
   HWND headlineLine = control(IDC_HEADLINE);
   EXPECT_LE(TextSize(headlineLine, headline.c_str(), ClientWidth(headlineLine)).cy, ClientHeight(headlineLine))
-      << Utf8(headline.c_str());
+      << Printable(headline.c_str());
   for (UINT id : {MSG_DOWNLOADING_PACKAGE, MSG_VERIFYING_SIGNATURE}) {
     WString detail = FormatMessageText(id, {longest.c_str()});
     progress().SetDetail(detail.c_str());
-    EXPECT_EQ(Utf8(detail.c_str()), Utf8(TextOf(control(IDC_DETAIL))));
+    EXPECT_EQ(Printable(detail.c_str()), Printable(WindowText(control(IDC_DETAIL))));
     EXPECT_LE(TextSize(control(IDC_DETAIL), detail.c_str()).cx, ClientWidth(control(IDC_DETAIL)))
-        << Utf8(detail.c_str());
+        << Printable(detail.c_str());
   }
   WString engine = LoadMessageText(MSG_DOWNLOADING_ENGINE);
   EXPECT_LE(TextSize(control(IDC_DETAIL), engine.c_str()).cx, ClientWidth(control(IDC_DETAIL)))
-      << Utf8(engine.c_str());
+      << Printable(engine.c_str());
 }
 
 TEST_F(Labelled, LanguageDialogSpeaksTheUsersLanguage) {
   std::wstring caption, ok, cancel;
   bool opened = false;
-  RunAsWorker([] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0424); },
-              [&](DWORD worker) {
-                HWND dialog = opened ? nullptr : DialogOfThread(worker);
-                if (!dialog) return;
-                opened = true;
-                caption = TextOf(dialog);
-                ok = TextOf(GetDlgItem(dialog, IDOK));
-                cancel = TextOf(GetDlgItem(dialog, IDCANCEL));
-                ExpectButtonFits(GetDlgItem(dialog, IDOK));
-                ExpectButtonFits(GetDlgItem(dialog, IDCANCEL));
-                ExpectCaptionFits(dialog);
-                SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-              });
+  RunScript user;
+  user.answer = false;
+  user.whileRunning = [&](HWND progress) {
+    HWND dialog = opened ? nullptr : OpenDialog(progress);
+    if (!dialog) return;
+    opened = true;
+    caption = WindowText(dialog);
+    ok = WindowText(GetDlgItem(dialog, IDOK));
+    cancel = WindowText(GetDlgItem(dialog, IDCANCEL));
+    ExpectButtonFits(GetDlgItem(dialog, IDOK));
+    ExpectButtonFits(GetDlgItem(dialog, IDCANCEL));
+    ExpectCaptionFits(dialog);
+    SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+  };
+  RunInProcess([] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0424); }, user);
   ASSERT_TRUE(opened);
-  EXPECT_EQ(Utf8(labels->languageCaption), Utf8(caption));
-  EXPECT_EQ(Utf8(labels->ok), Utf8(ok));
-  EXPECT_EQ(Utf8(labels->cancel), Utf8(cancel));
+  EXPECT_EQ(Printable(Label(LABEL_LANGUAGE_CAPTION)), Printable(caption));
+  EXPECT_EQ(Printable(Label(LABEL_OK)), Printable(ok));
+  EXPECT_EQ(Printable(Label(LABEL_CANCEL)), Printable(cancel));
 }

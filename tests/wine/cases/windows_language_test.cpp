@@ -10,9 +10,10 @@
 #include "app/config.h"
 #include "ui/language_dlg.h"
 #include "ui/resource.h"
-#include "support/windows_harness.h"
+#include "app/app.h"
+#include "support/run.h"
 
-using namespace windows_test;
+using namespace pelorin_test;
 
 namespace {
 
@@ -58,7 +59,7 @@ std::wstring Shown(HWND dialog) {
 // Selects the item named `name` as the list does when the user picks it.
 void Pick(HWND dialog, const wchar_t* name) {
   int index = (int)SendMessageW(List(dialog), CB_FINDSTRINGEXACT, (WPARAM)-1, (LPARAM)name);
-  ASSERT_GE(index, 0) << Utf8(name);
+  ASSERT_GE(index, 0) << Printable(name);
   SendMessageW(List(dialog), CB_SETCURSEL, index, 0);
   SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_LANGUAGE_LIST, CBN_SELCHANGE), (LPARAM)List(dialog));
 }
@@ -73,15 +74,16 @@ protected:
                               const std::function<void(HWND)>& user) {
     const LanguageEntry* chosen = reinterpret_cast<const LanguageEntry*>(1);
     opened = false;
-    RunAsWorker([&] { chosen = ChooseLanguage(languages, preselect); },
-                [&](DWORD worker) {
-                  if (opened) return;
-                  HWND dialog = DialogOfThread(worker);
-                  if (!dialog) return;
-                  opened = true;
-                  user(dialog);
-                },
-                20000);
+    RunScript script;
+    script.answer = false;
+    script.timeoutMs = 20000;
+    script.whileRunning = [&](HWND progress) {
+      HWND dialog = opened ? nullptr : OpenDialog(progress);
+      if (!dialog) return;
+      opened = true;
+      user(dialog);
+    };
+    RunInProcess([&] { chosen = ChooseLanguage(languages, preselect); }, script);
     EXPECT_TRUE(opened) << "the dialog never showed";
     return chosen;
   }
@@ -100,9 +102,9 @@ TEST_F(LanguageDialog, UsersLanguageIsPreselectedAndOkGivesIt) {
   });
   // Sorted by name, not in array order.
   ASSERT_EQ(2u, items.size());
-  EXPECT_EQ("English", Utf8(items[0]));
-  EXPECT_EQ(Utf8(L"Sloven\u0161\u010Dina"), Utf8(items[1]));
-  EXPECT_EQ(Utf8(L"Sloven\u0161\u010Dina"), Utf8(shown));
+  EXPECT_EQ("English", Printable(items[0]));
+  EXPECT_EQ(Printable(L"Sloven\u0161\u010Dina"), Printable(items[1]));
+  EXPECT_EQ(Printable(L"Sloven\u0161\u010Dina"), Printable(shown));
   ASSERT_NE(nullptr, chosen);
   EXPECT_EQ(EntryOf(ShippedLanguages(), 0x0424), chosen);
 }
@@ -117,7 +119,7 @@ TEST_F(LanguageDialog, OtherSublanguageSelectsNothingAndOkGivesTheFirstEntryOfTh
     Press(dialog, IDOK);
   });
   EXPECT_EQ(CB_ERR, selection);
-  EXPECT_EQ("", Utf8(shown));
+  EXPECT_EQ("", Printable(shown));
   // The array's first entry (Slovenian), not the list's first item (English).
   EXPECT_EQ(&ShippedLanguages()[0], chosen);
   EXPECT_EQ(0x0424, chosen ? chosen->langId : 0);
@@ -144,7 +146,7 @@ TEST_F(LanguageDialog, ArrowKeysInTheListChooseToo) {
     PostMessageW(List(dialog), WM_KEYDOWN, VK_UP, 0x00480001);
     PostMessageW(List(dialog), WM_KEYUP, VK_UP, 0xC0480001);
     PumpWhile([&] { return Shown(dialog) != L"English"; }, 2000);
-    EXPECT_EQ("English", Utf8(Shown(dialog)));
+    EXPECT_EQ("English", Printable(Shown(dialog)));
     Press(dialog, IDOK);
   });
   ASSERT_NE(nullptr, chosen);
@@ -164,16 +166,16 @@ TEST_F(LanguageDialog, EveryItemKeepsItsOwnEntryWhenSorted) {
     Press(dialog, IDOK);
   });
   ASSERT_EQ(4u, items.size());
-  EXPECT_EQ("English", Utf8(items[0]));
-  EXPECT_EQ("Italiano", Utf8(items[1]));
-  EXPECT_EQ("Shqip", Utf8(items[2]));
-  EXPECT_EQ(Utf8(L"Sloven\u0161\u010Dina"), Utf8(items[3]));
+  EXPECT_EQ("English", Printable(items[0]));
+  EXPECT_EQ("Italiano", Printable(items[1]));
+  EXPECT_EQ("Shqip", Printable(items[2]));
+  EXPECT_EQ(Printable(L"Sloven\u0161\u010Dina"), Printable(items[3]));
   for (size_t i = 0; i < data.size(); ++i) {
     ASSERT_NE(nullptr, data[i]);
-    EXPECT_EQ(Utf8(items[i]), Utf8(data[i]->displayName));
+    EXPECT_EQ(Printable(items[i]), Printable(data[i]->displayName));
   }
   // Selected first and then moved down by the sort, the item keeps its selection.
-  EXPECT_EQ(Utf8(L"Sloven\u0161\u010Dina"), Utf8(shown));
+  EXPECT_EQ(Printable(L"Sloven\u0161\u010Dina"), Printable(shown));
   EXPECT_EQ(&kFourLanguages[2], chosen);
 }
 

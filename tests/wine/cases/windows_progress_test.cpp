@@ -9,12 +9,31 @@
 
 #include <functional>
 
+#include "app/app.h"
 #include "ui/resource.h"
-#include "support/windows_harness.h"
+#include "support/run.h"
 
-using namespace windows_test;
+using namespace pelorin_test;
 
 namespace {
+
+// A download under way as far as the window knows, for a test that hands it
+// the platform's reports itself; Tick() is its timer's, which moves the bar.
+struct ShownDownload {
+  ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, (LPARAM)&download); }
+  ~ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, 0); }
+  void Tick() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), WM_TIMER, 1, 0); }
+  CDownload download{App().m_progressDlg.m_cancelled};
+};
+
+// The cursor that this thread shows after `window` has been told that the
+// pointer is over it, as the system tells it (WM_SETCURSOR, hit-test
+// `hitTest`), starting from one that none of the windows would set.
+HCURSOR CursorOver(HWND window, int hitTest = HTCLIENT) {
+  SetCursor(LoadCursorW(nullptr, IDC_CROSS));
+  SendMessageW(window, WM_SETCURSOR, (WPARAM)window, MAKELPARAM(hitTest, WM_MOUSEMOVE));
+  return GetCursor();
+}
 
 SIZE IconSize(HICON icon) {
   SIZE size = {0, 0};
@@ -53,10 +72,10 @@ struct Look {
 
 Look LookOf(HWND window) {
   Look look;
-  look.caption = TextOf(window);
-  look.headline = TextOf(GetDlgItem(window, IDC_HEADLINE));
-  look.detail = TextOf(GetDlgItem(window, IDC_DETAIL));
-  look.cancelLabel = TextOf(GetDlgItem(window, IDCANCEL));
+  look.caption = WindowText(window);
+  look.headline = WindowText(GetDlgItem(window, IDC_HEADLINE));
+  look.detail = WindowText(GetDlgItem(window, IDC_DETAIL));
+  look.cancelLabel = WindowText(GetDlgItem(window, IDCANCEL));
   look.position = BarPosition(GetDlgItem(window, IDC_PROGRESS));
   look.upper = BarUpper(GetDlgItem(window, IDC_PROGRESS));
   look.visible = IsWindowVisible(window) != FALSE;
@@ -90,9 +109,9 @@ using ProgressWindow = ProgressWindowTest;
 
 TEST_F(ProgressWindow, OpensCaptionedWithEmptyStatusAndFocusOnCancel) {
   EXPECT_TRUE(IsWindowVisible(window()));
-  EXPECT_EQ(Utf8(App().m_pszAppName), Utf8(TextOf(window())));
-  EXPECT_EQ("", Utf8(TextOf(control(IDC_HEADLINE))));
-  EXPECT_EQ("", Utf8(TextOf(control(IDC_DETAIL))));
+  EXPECT_EQ(Printable(App().m_pszAppName), Printable(WindowText(window())));
+  EXPECT_EQ("", Printable(WindowText(control(IDC_HEADLINE))));
+  EXPECT_EQ("", Printable(WindowText(control(IDC_DETAIL))));
   EXPECT_EQ(0, BarPosition(control(IDC_PROGRESS)));
   EXPECT_EQ(control(IDCANCEL), GetFocus());
   EXPECT_EQ(CancelState::kRunning, progress().m_cancelled.phase());
@@ -111,7 +130,7 @@ TEST_F(ProgressWindow, CaptionIsTheApplicationTitleWhateverTheTemplateSays) {
   // follows the title, not the template.
   App().m_pszAppName = L"Tamaris-4.12-setup";
   Recreate();
-  EXPECT_EQ("Tamaris-4.12-setup", Utf8(TextOf(window())));
+  EXPECT_EQ("Tamaris-4.12-setup", Printable(WindowText(window())));
 }
 
 TEST_F(ProgressWindow, CarriesTheApplicationIconAtBothSystemSizes) {
@@ -244,19 +263,21 @@ TEST_F(ProgressWindow, WorkerWritesStatusLinesAndHidesTheWindowSynchronously) {
   std::wstring headlineSeen, detailSeen;
   bool visibleAfterHide = true;
   HWND headline = control(IDC_HEADLINE), detail = control(IDC_DETAIL);
-  ASSERT_TRUE(RunAsWorker([&] {
+  RunScript watchOnly;
+  watchOnly.answer = false;
+  ASSERT_TRUE(RunInProcess([&] {
     progress().SetHeadline(L"Prosimo, po\u010Dakajte. Prena\u0161anje datoteke 'Tamaris' ...");
-    headlineSeen = TextOf(headline);
+    headlineSeen = WindowText(headline);
     progress().SetDetail(L"Prenos datoteke 'Tamaris.x64.Sl.msi' ...");
-    detailSeen = TextOf(detail);
+    detailSeen = WindowText(detail);
     progress().SetDetail(L"Preverjanje digitalnega podpisa 'Tamaris.x64.Sl.msi' ...");
     progress().Hide();
     visibleAfterHide = IsWindowVisible(window()) != FALSE;
-  }));
-  EXPECT_EQ(Utf8(L"Prosimo, po\u010Dakajte. Prena\u0161anje datoteke 'Tamaris' ..."), Utf8(headlineSeen));
-  EXPECT_EQ("Prenos datoteke 'Tamaris.x64.Sl.msi' ...", Utf8(detailSeen));
+  }, watchOnly).finished);
+  EXPECT_EQ(Printable(L"Prosimo, po\u010Dakajte. Prena\u0161anje datoteke 'Tamaris' ..."), Printable(headlineSeen));
+  EXPECT_EQ("Prenos datoteke 'Tamaris.x64.Sl.msi' ...", Printable(detailSeen));
   // Each text replaces the line's previous one.
-  EXPECT_EQ("Preverjanje digitalnega podpisa 'Tamaris.x64.Sl.msi' ...", Utf8(TextOf(detail)));
+  EXPECT_EQ("Preverjanje digitalnega podpisa 'Tamaris.x64.Sl.msi' ...", Printable(WindowText(detail)));
   EXPECT_FALSE(visibleAfterHide);
   EXPECT_TRUE(progress().IsWindow());
 }

@@ -49,12 +49,12 @@ add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/product
 
 # Setups with the test server's address compiled in.
 set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
-set(_tries_retrying 3)  # "retrying": Tamaris's records, each download tried three times; the others once
+set(_tries_three_tries 3)  # "three_tries": Tamaris's records, each download tried three times; the others once
 set(_install_setups)
 foreach(variant tamaris one_language ask_first patch_only no_download_url bad_operation lang_zero installupd
-        long_version no_data_limit pinned pinned_other pinned_next pinned_self retrying)
+        long_version no_data_limit pinned pinned_other pinned_next pinned_self three_tries)
   set(_pin "")
-  if(variant MATCHES "^(tamaris|pinned.*|retrying)$")
+  if(variant MATCHES "^(tamaris|pinned.*|three_tries)$")
     set(_config "${CMAKE_SOURCE_DIR}/app/config_tamaris.cpp")
     if(DEFINED _pin_${variant})
       set(_pin "${_pin_${variant}}")

@@ -23,24 +23,11 @@ string(REPLACE "/" "\\\\" _setups_relative "${_setups_relative}")
 pelorin_wine_test(shell_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/shell_test.cpp"
     DEPENDS Pelorin ${_shell_setups})
 target_compile_definitions(shell_test PRIVATE "PELORIN_TEST_SETUPS=L\"${_setups_relative}\"")
-set_tests_properties(shell_test PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
+set_tests_properties(shell_test PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8;GTEST_FILTER=-Language.*")
 
 # The texts in each of the four languages. Under Wine a child process takes
 # its interface language from the Unix locale of its parent, not from the
-# environment block it is started with (see support/driver.h), so the test
-# program runs once per language, in that locale, and is told which language
-# to expect.
-pelorin_wine_test(shell_language_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/shell_language_test.cpp"
-    DEPENDS Pelorin ${_shell_setups})
-target_compile_definitions(shell_language_test PRIVATE "PELORIN_TEST_SETUPS=L\"${_setups_relative}\"")
-set_tests_properties(shell_language_test PROPERTIES
-    ENVIRONMENT "LC_ALL=en_US.UTF-8;PELORIN_EXPECT_LANGID=1033")
-foreach(language "it;it_IT.UTF-8;1040" "sq;sq_AL.UTF-8;1052" "sl;sl_SI.UTF-8;1060")
-  list(GET language 0 suffix)
-  list(GET language 1 locale)
-  list(GET language 2 langid)
-  add_test(NAME shell_language_test_${suffix} COMMAND shell_language_test)
-  set_tests_properties(shell_language_test_${suffix} PROPERTIES
-      ENVIRONMENT "LC_ALL=${locale};PELORIN_EXPECT_LANGID=${langid}"
-      TIMEOUT 300 RESOURCE_LOCK wine)
-endforeach()
+# environment block it is started with (see support/driver.h), so the
+# Language tests run once per language, in that locale, and are told which
+# language to expect.
+pelorin_per_language(shell_language_test shell_test ";GTEST_FILTER=Language.*")

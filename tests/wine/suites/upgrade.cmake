@@ -52,7 +52,7 @@ pelorin_wine_test(child_runner_test LINK_PROGRAM
 target_compile_definitions(child_runner_test PRIVATE "PELORIN_FAKE_ENGINE_DIR=L\"${_fake_engine_dir_win}\"")
 
 pelorin_wine_test(upgrade_test LINK_PROGRAM
-    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/upgrade_test.cpp" "${CMAKE_CURRENT_SOURCE_DIR}/support/upgrade_harness.cpp"
+    SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/upgrade_test.cpp"
         "${CMAKE_CURRENT_SOURCE_DIR}/support/windows_http_server.cpp"
     CONFIG_SOURCE "${CMAKE_CURRENT_SOURCE_DIR}/configs/upgrade_config.cpp"
     DEPENDS Pelorin ${_fake_engines} upgrade_signed_material)

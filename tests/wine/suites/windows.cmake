@@ -6,36 +6,25 @@
 # controls from this process.
 
 set(_windows_dir "${CMAKE_CURRENT_SOURCE_DIR}")
-set(_windows_harness "${_windows_dir}/support/windows_harness.cpp")
 
 pelorin_wine_test(windows_progress LINK_PROGRAM
-    SOURCES "${_windows_dir}/cases/windows_progress_test.cpp" "${_windows_harness}")
+    SOURCES "${_windows_dir}/cases/windows_progress_test.cpp")
 set_tests_properties(windows_progress PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
 
 pelorin_wine_test(windows_download LINK_PROGRAM
-    SOURCES "${_windows_dir}/cases/windows_download_test.cpp" "${_windows_dir}/support/windows_http_server.cpp"
-            "${_windows_harness}")
+    SOURCES "${_windows_dir}/cases/windows_download_test.cpp" "${_windows_dir}/support/windows_http_server.cpp")
 target_link_libraries(windows_download PRIVATE ws2_32)
 set_tests_properties(windows_download PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
 
 pelorin_wine_test(windows_language LINK_PROGRAM
-    SOURCES "${_windows_dir}/cases/windows_language_test.cpp" "${_windows_harness}")
+    SOURCES "${_windows_dir}/cases/windows_language_test.cpp")
 set_tests_properties(windows_language PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
 
 # Captions, labels and fitting texts, once per language: under Wine the
 # interface language follows the Unix locale the program starts in.
 pelorin_wine_test(windows_labels LINK_PROGRAM
-    SOURCES "${_windows_dir}/cases/windows_labels_test.cpp" "${_windows_harness}")
-set_tests_properties(windows_labels PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8;PELORIN_EXPECT_LANGID=1033")
-foreach(language "it;it_IT.UTF-8;1040" "sq;sq_AL.UTF-8;1052" "sl;sl_SI.UTF-8;1060")
-  list(GET language 0 suffix)
-  list(GET language 1 locale)
-  list(GET language 2 langid)
-  add_test(NAME windows_labels_${suffix} COMMAND windows_labels)
-  set_tests_properties(windows_labels_${suffix} PROPERTIES
-      ENVIRONMENT "LC_ALL=${locale};PELORIN_EXPECT_LANGID=${langid}"
-      TIMEOUT 300 RESOURCE_LOCK wine)
-endforeach()
+    SOURCES "${_windows_dir}/cases/windows_labels_test.cpp")
+pelorin_per_language(windows_labels windows_labels "")
 
 # Not a test: shows one of the windows for tools/screenshots.sh.
 add_executable(windows_screens "${_windows_dir}/tools/windows_screens.cpp" "${_windows_dir}/support/test_app.cpp"

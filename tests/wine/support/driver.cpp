@@ -138,11 +138,6 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM param) {
   return TRUE;
 }
 
-BOOL CALLBACK CollectVisible(HWND window, LPARAM param) {
-  if (IsWindowVisible(window)) reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-  return TRUE;
-}
-
 // Direct children only (EnumChildWindows also gives grandchildren).
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> all, direct;
@@ -344,6 +339,32 @@ void RemoveFolder(const std::wstring& path) {
   RemoveDirectoryW(path.c_str());
 }
 
+std::string ReadBytes(const std::wstring& path) {
+  std::string bytes;
+  // A file that the setup still holds, or is removing, can be read.
+  HANDLE in = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(in, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+  CloseHandle(in);
+  return bytes;
+}
+
+std::vector<ChildRun> StandInRuns(const std::wstring& recordFile) {
+  std::vector<ChildRun> runs;
+  std::string bytes = ReadBytes(recordFile);
+  std::wstring text(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / sizeof(wchar_t));
+  size_t start = 0;
+  for (size_t end; (end = text.find(L'\n', start)) != std::wstring::npos; start = end + 1) {
+    std::wstring line = text.substr(start, end - start);
+    size_t bar = line.rfind(L'|');
+    runs.push_back({line.substr(0, bar), bar == std::wstring::npos ? L"" : line.substr(bar + 1)});
+  }
+  return runs;
+}
+
 // ------------------------------------------------------------------ processes
 
 Process::~Process() {
@@ -495,10 +516,6 @@ HWND WaitForMessageBox(DWORD pid, DWORD timeoutMs, HANDLE process) {
   return WaitForWindow(pid, L"#32770", timeoutMs, IsMessageBox, process);
 }
 
-HWND WaitForDialog(DWORD pid, DWORD timeoutMs, HANDLE process) {
-  return WaitForWindow(pid, L"#32770", timeoutMs, [](HWND w) { return !IsMessageBox(w); }, process);
-}
-
 std::wstring ClassName(HWND window) {
   wchar_t name[256];
   int length = GetClassNameW(window, name, 256);
@@ -514,14 +531,6 @@ std::wstring WindowText(HWND window) {
                            SMTO_ABORTIFHUNG, 5000, &copied))
     return L"";
   return std::wstring(buffer.data(), std::min<size_t>(copied, length));
-}
-
-std::vector<Control> DialogControls(HWND dialog) {
-  std::vector<Control> controls;
-  for (HWND child : Children(dialog))
-    controls.push_back({child, GetDlgCtrlID(child), ClassName(child), WindowText(child),
-                        (DWORD)GetWindowLongW(child, GWL_STYLE)});
-  return controls;
 }
 
 std::wstring ControlText(HWND dialog, int id) {
@@ -601,36 +610,6 @@ DWORD WINAPI Worker::Run(void* self) {
 }
 
 bool Worker::Wait(DWORD timeoutMs) { return thread_ && WaitPumping(thread_, timeoutMs); }
-
-std::vector<HWND> ThreadWindows(DWORD threadId) {
-  std::vector<HWND> windows;
-  EnumThreadWindows(threadId, CollectVisible, reinterpret_cast<LPARAM>(&windows));
-  return windows;
-}
-
-HWND WaitForThreadMessageBox(DWORD threadId, DWORD timeoutMs, HANDLE thread) {
-  DWORD start = GetTickCount();
-  for (;;) {
-    for (HWND window : ThreadWindows(threadId))
-      if (IsMessageBox(window)) return window;
-    bool ended = thread && WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
-    if (ended || GetTickCount() - start >= timeoutMs) return nullptr;
-    PumpMessages(20);
-  }
-}
-
-MessageBoxContent AnswerMessageBox(const std::function<void()>& call, int button, DWORD timeoutMs, bool* shown) {
-  Worker worker(call);
-  HWND box = WaitForThreadMessageBox(worker.threadId(), timeoutMs, worker.handle());
-  if (shown) *shown = box != nullptr;
-  MessageBoxContent content = {};
-  if (box) {
-    content = ReadMessageBox(box);
-    EXPECT_TRUE(ClickButton(box, button));
-  }
-  EXPECT_TRUE(worker.Wait(timeoutMs)) << "the call did not return after the answer";
-  return content;
-}
 
 void PumpMessages(DWORD ms) {
   DWORD start = GetTickCount();

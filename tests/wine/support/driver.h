@@ -78,6 +78,16 @@ private:
 
 // Deletes a folder and everything in it.
 void RemoveFolder(const std::wstring& path);
+// The whole content of a file; empty when it cannot be read.
+std::string ReadBytes(const std::wstring& path);
+
+// What the stand-ins of standins/fake_engine recorded in the file named by
+// PELORIN_FAKE_RECORD: one run each, in order.
+struct ChildRun {
+  std::wstring commandLine;
+  std::wstring modulePath;
+};
+std::vector<ChildRun> StandInRuns(const std::wstring& recordFile);
 
 // ------------------------------------------------------------------ processes
 
@@ -157,23 +167,11 @@ HWND WaitForWindow(DWORD pid, const wchar_t* className, DWORD timeoutMs,
 bool IsMessageBox(HWND window);
 // Waits for a message box of `pid` (see WaitForWindow).
 HWND WaitForMessageBox(DWORD pid, DWORD timeoutMs, HANDLE process = nullptr);
-// Waits for a setup dialog of `pid` that is not a message box.
-HWND WaitForDialog(DWORD pid, DWORD timeoutMs, HANDLE process = nullptr);
-
 // Window class and text (the text through WM_GETTEXT, which also works for
 // windows of other processes).
 std::wstring ClassName(HWND window);
 std::wstring WindowText(HWND window);
 
-struct Control {
-  HWND hwnd;
-  int id;
-  std::wstring className;
-  std::wstring text;
-  DWORD style;
-};
-// The child controls of a dialog, in window order (which is template order).
-std::vector<Control> DialogControls(HWND dialog);
 // The text of the dialog's control `id`; empty when there is none.
 std::wstring ControlText(HWND dialog, int id);
 
@@ -232,16 +230,6 @@ private:
   DWORD threadId_ = 0;
 };
 
-// Visible top-level windows made by thread `threadId`.
-std::vector<HWND> ThreadWindows(DWORD threadId);
-// Waits for a message box made by thread `threadId`, serving this thread's
-// messages meanwhile; null after the time-out or when `thread` ends.
-HWND WaitForThreadMessageBox(DWORD threadId, DWORD timeoutMs, HANDLE thread = nullptr);
-// Runs `call` on a second thread, as the setup's worker shows its boxes:
-// reads the box it shows and presses `button`, then waits for the call to
-// return. `*shown` (when given) tells whether a box came within `timeoutMs`.
-MessageBoxContent AnswerMessageBox(const std::function<void()>& call, int button = IDOK, DWORD timeoutMs = 20000,
-                                   bool* shown = nullptr);
 // Serves this thread's messages for `ms` milliseconds.
 void PumpMessages(DWORD ms);
 

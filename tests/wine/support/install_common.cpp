@@ -3,20 +3,16 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 #include <windows.h>
-#include <commctrl.h>
 #include <shlobj.h>
 #include <wininet.h>
 
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <memory>
 #include <set>
 #include <sstream>
 
-#include "support/install_cancel_hook.h"
 
-using namespace pelorin_test;
 
 namespace install_test {
 
@@ -95,104 +91,6 @@ std::string QueryValue(const std::string& path, const std::string& key) {
     if (equals != std::string::npos && pair.substr(0, equals) == key) return pair.substr(equals + 1);
   }
   return std::string();
-}
-
-bool IsLanguageDialog(HWND window) { return GetDlgItem(window, 1000) != nullptr; }
-bool IsProgressWindow(HWND window) {
-  return GetDlgItem(window, 103) && GetDlgItem(window, 105) && GetDlgItem(window, 104);
-}
-
-std::wstring ComboItem(HWND combo, int index) {
-  LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (length == CB_ERR) return std::wstring();
-  std::wstring text(length + 1, L'\0');
-  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
-  text.resize(wcslen(text.c_str()));
-  return text;
-}
-
-// The cancel hook's shared block and the hook, while a run uses them.
-class CancelHook {
-public:
-  CancelHook(int controlId, int occurrence, int delayMs) {
-    mapping_ = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(CancelHookShared),
-                                  kCancelHookSharedName);
-    if (mapping_) shared_ = static_cast<CancelHookShared*>(MapViewOfFile(mapping_, FILE_MAP_ALL_ACCESS, 0, 0, 0));
-    if (shared_) {
-      ZeroMemory(shared_, sizeof *shared_);
-      shared_->controlId = controlId;
-      shared_->occurrence = occurrence;
-      shared_->delayMs = delayMs;
-    }
-    library_ = LoadLibraryW((OwnDir() + L"\\install_cancel_hook.dll").c_str());
-  }
-  ~CancelHook() {
-    if (refuseHook_) UnhookWindowsHookEx(refuseHook_);
-    if (hook_) UnhookWindowsHookEx(hook_);
-    if (library_) FreeLibrary(library_);
-    if (shared_) UnmapViewOfFile(shared_);
-    if (mapping_) CloseHandle(mapping_);
-  }
-  bool Install(DWORD threadId) {
-    if (!shared_ || !library_) return false;
-    HOOKPROC procedure = reinterpret_cast<HOOKPROC>(
-        reinterpret_cast<void*>(GetProcAddress(library_, "CancelOnStatusText")));
-    if (!procedure) return false;
-    hook_ = SetWindowsHookExW(WH_CALLWNDPROC, procedure, library_, threadId);
-    return hook_ != nullptr;
-  }
-  // Refuses the windows of `windowClass` of every Pelorin.exe from now on,
-  // after the first `letThrough`.
-  bool RefuseWindows(const std::wstring& windowClass, int letThrough) {
-    if (!shared_ || !library_ || windowClass.size() >= ARRAYSIZE(shared_->refusedClass)) return false;
-    HOOKPROC procedure = reinterpret_cast<HOOKPROC>(
-        reinterpret_cast<void*>(GetProcAddress(library_, "RefuseDialogWindows")));
-    if (!procedure) return false;
-    lstrcpyW(shared_->refusedClass, windowClass.c_str());
-    shared_->letThrough = letThrough;
-    refuseHook_ = SetWindowsHookExW(WH_CBT, procedure, library_, 0);
-    return refuseHook_ != nullptr;
-  }
-  int refused() const { return shared_ ? (int)shared_->refused : 0; }
-  bool installed() const { return hook_ != nullptr; }
-  bool fired() const { return shared_ && shared_->fired; }
-  std::vector<std::pair<int, std::wstring>> texts() const {
-    std::vector<std::pair<int, std::wstring>> texts;
-    for (LONG i = 0; shared_ && i < shared_->textCount && i < kCancelHookTextCount; ++i)
-      texts.emplace_back(shared_->textControl[i], shared_->texts[i]);
-    return texts;
-  }
-  std::wstring text() const { return shared_ ? std::wstring(shared_->text) : std::wstring(); }
-  void PauseAtHide() {
-    if (shared_) shared_->pauseAtHide = 1;
-  }
-  bool paused() const { return shared_ && shared_->paused && !shared_->resumed; }
-  void Resume() {
-    if (shared_) InterlockedExchange(&shared_->resumed, 1);
-  }
-
-private:
-  HANDLE mapping_ = nullptr;
-  CancelHookShared* shared_ = nullptr;
-  HMODULE library_ = nullptr;
-  HHOOK hook_ = nullptr;
-  HHOOK refuseHook_ = nullptr;
-};
-
-const wchar_t* IconName(UINT icon) {
-  switch (icon) {
-    case MB_ICONERROR: return L"error";
-    case MB_ICONWARNING: return L"warning";
-    case MB_ICONINFORMATION: return L"information";
-    case MB_ICONQUESTION: return L"question";
-    case 0: return L"none";
-    default: return L"unknown";
-  }
-}
-
-std::wstring Replace(std::wstring text, const std::wstring& insert) {
-  for (size_t at; (at = text.find(L"%1")) != std::wstring::npos;) text.replace(at, 2, insert);
-  return text;
 }
 
 }  // namespace
@@ -328,148 +226,7 @@ void ForgetDownloads() {
       }
 }
 
-// ------------------------------------------------------------------ a run
-
-RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::wstring& arguments,
-                   DWORD timeoutMs) {
-  RunResult run;
-  std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence, script.cancelDelayMs));
-  if (script.whileHeldForTheEngine) hook->PauseAtHide();
-  if (!script.refuseWindows.empty() && !hook->RefuseWindows(script.refuseWindows, script.refuseAfter)) {
-    ADD_FAILURE() << "the hook that refuses windows could not be put in place";
-    return run;
-  }
-  Process setup = Process::Start(exe, arguments);
-  run.started = setup.ok();
-  if (!setup.ok()) {
-    ADD_FAILURE() << "cannot start " << Printable(exe) << ": " << Printable(setup.error());
-    return run;
-  }
-
-  std::set<HWND> answered;
-  HWND progress = nullptr;
-  DWORD start = GetTickCount();
-  while (setup.Running()) {
-    if (GetTickCount() - start > timeoutMs) {
-      // Where it stands: whether its window still answers, and what it says.
-      DWORD_PTR ignored = 0;
-      bool answers = progress && SendMessageTimeoutW(progress, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &ignored);
-      ADD_FAILURE() << "the setup did not end within " << timeoutMs / 1000 << " s; it showed: " << Describe(run)
-                    << "; its window " << (answers ? "answers" : "does not answer") << ", detail: "
-                    << Printable(progress ? ControlText(progress, 105) : L"");
-      setup.Kill();
-      return run;
-    }
-    for (HWND window : TopLevelWindows(setup.id(), L"#32770")) {
-      if (IsProgressWindow(window)) {
-        progress = window;
-        run.progressSeen = true;
-        if (!hook->installed()) hook->Install(GetWindowThreadProcessId(window, nullptr));
-        continue;
-      }
-      if (answered.count(window)) continue;
-      if (IsLanguageDialog(window)) {
-        answered.insert(window);
-        run.languageDialogShown = true;
-        run.languageCaption = WindowText(window);
-        HWND combo = GetDlgItem(window, 1000);
-        int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
-        for (int i = 0; i < count; ++i) run.languageItems.push_back(ComboItem(combo, i));
-        int selected = (int)SendMessageW(combo, CB_GETCURSEL, 0, 0);
-        if (selected >= 0) run.languageSelectedAtOpen = ComboItem(combo, selected);
-        if (!hook->installed()) {
-          HWND owner = GetWindow(window, GW_OWNER);
-          if (!owner || !hook->Install(GetWindowThreadProcessId(owner, nullptr)))
-            ADD_FAILURE() << "the status hook could not be put in place";
-        }
-        if (script.cancelLanguage) {
-          ClickButton(window, IDCANCEL);
-          continue;
-        }
-        if (!script.language.empty()) {
-          int index = -1;
-          for (int i = 0; i < count; ++i)
-            if (run.languageItems[i] == script.language) index = i;
-          if (index < 0) ADD_FAILURE() << "the language list has no " << Printable(script.language);
-          SendMessageW(combo, CB_SETCURSEL, index, 0);
-          SendMessageW(window, WM_COMMAND, MAKEWPARAM(1000, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
-        }
-        ClickButton(window, IDOK);
-        continue;
-      }
-      if (IsMessageBox(window)) {
-        answered.insert(window);
-        // The worker waits in the box: the hook is in place before it goes on.
-        if (!hook->installed()) {
-          HWND owner = GetWindow(window, GW_OWNER);
-          if (owner) hook->Install(GetWindowThreadProcessId(owner, nullptr));
-        }
-        ShownBox box;
-        box.seenAt = GetTickCount();
-        box.content = ReadMessageBox(window);
-        if (progress) {
-          box.headline = ControlText(progress, 103);
-          box.detail = ControlText(progress, 105);
-          box.progressVisible = IsWindowVisible(progress) != FALSE;
-        }
-        run.boxes.push_back(box);
-        std::vector<int> ids = box.content.ButtonIds();
-        int answer = ids.empty() ? IDOK : ids.front();
-        for (int id : ids)
-          if (id == script.questionAnswer) answer = id;
-        ClickButton(window, answer);
-      }
-    }
-    if (progress && IsWindow(progress) && IsWindowVisible(progress)) {
-      run.lastHeadline = ControlText(progress, 103);
-      run.lastDetail = ControlText(progress, 105);
-    }
-    if (script.whileRunning) script.whileRunning(progress);
-    if (script.whileHeldForTheEngine && hook->paused()) {
-      script.whileHeldForTheEngine();
-      run.heldForTheEngine = true;
-      hook->Resume();
-    }
-    PumpMessages(50);
-  }
-  run.finished = true;
-  run.exitCode = setup.ExitCode();
-  run.cancelPressed = hook->fired();
-  run.cancelText = hook->text();
-  run.statusRecorded = hook->installed();
-  run.statusTexts = hook->texts();
-  run.windowsRefused = hook->refused();
-  return run;
-}
-
-bool RunResult::StatusShown(int control, const std::wstring& text) const {
-  for (const auto& shown : statusTexts)
-    if (shown.first == control && shown.second == text) return true;
-  return false;
-}
-
-std::wstring Text13(const std::wstring& insert) {
-  return Replace(L"Setup was unable to find the MSI package or patch '%1'.", insert);
-}
-std::wstring Text16(const std::wstring& product) { return Replace(L"Please wait while '%1' is downloaded...", product); }
-std::wstring Text18(const std::wstring& file) { return Replace(L"Downloading package '%1' ...", file); }
-std::wstring Text19(const std::wstring& file) { return Replace(L"Verifying digital signature of '%1'...", file); }
-std::wstring Text20(const std::wstring& product) {
-  return Replace(L"This installation requires package '%1'. Do you wish to install it now?\n"
-                 L"If you already installed '%1', you can choose 'No'.",
-                 product);
-}
-std::wstring Text22(const std::wstring& path) { return Replace(L"Installation failed. '%1' is not trusted.", path); }
-const wchar_t kText24[] = L"Setup was cancelled.";
-std::wstring Text34(const std::wstring& keyword) {
-  return Replace(L"The setup was authored with an incorrect operation resource '%1' and cannot continue.", keyword);
-}
-const wchar_t kText36[] = L"The setup was unable to find appropriate install package for your operating system.";
-
-RunResult RunEnglish(const std::wstring& setup, RunScript script) {
-  script.language = L"English";
-  return RunSetup(setup, script);
-}
+// ------------------------------------------------------------------ outcomes
 
 void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package) {
   ASSERT_TRUE(run.finished);
@@ -481,23 +238,8 @@ void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package) {
 }
 
 void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text) {
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(exitCode, run.exitCode);
-  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(text), Printable(run.boxes[0].content.text));
-  EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
-  EXPECT_EQ(std::vector<int>{IDOK}, run.boxes[0].content.ButtonIds());
+  ExpectOneError(run, exitCode, text);
   EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
-}
-
-std::string Describe(const RunResult& run) {
-  std::wstring text;
-  if (run.boxes.empty()) text = L"no message";
-  for (const ShownBox& box : run.boxes) {
-    if (!text.empty()) text += L"; ";
-    text += std::wstring(IconName(box.content.icon)) + L": " + box.content.text;
-  }
-  return Printable(text);
 }
 
 // ------------------------------------------------------------------ fixture

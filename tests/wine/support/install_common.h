@@ -1,7 +1,7 @@
 // What the installation scenarios share: the sample packages and the setups
 // built for them, the loopback download server (started by the test
-// fixture, steered here through its control requests), the products on the
-// system, and a run of a setup from start to end with its dialogs answered.
+// fixture, steered here through its control requests) and the products on
+// the system. The setups are run with RunSetup (support/run.h).
 #pragma once
 
 #include <windows.h>
@@ -13,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
-#include "support/driver.h"
+#include "support/run.h"
 
 namespace install_test {
+
+using namespace pelorin_test;
 
 // ------------------------------------------------------------------ material
 
@@ -83,98 +85,8 @@ std::wstring PackageUrl(const std::wstring& packageFile);
 // scenario downloads afresh.
 void ForgetDownloads();
 
-// ------------------------------------------------------------------ a run
+// ------------------------------------------------------------------ outcomes
 
-struct RunScript {
-  // The language dialog: the name to choose (empty: leave the selection as it
-  // opens) and whether to press Cancel instead of OK.
-  std::wstring language;
-  bool cancelLanguage = false;
-  // The answer to a Yes/No question (message 20).
-  int questionAnswer = IDYES;
-  // Press Cancel from inside the setup when the `cancelAtOccurrence`-th text
-  // is written into status control `cancelAtControl` (103 or 105); 0: never.
-  // The hook (which also records the status texts) is put in place when the
-  // progress window is first seen; a setup with a language dialog waits
-  // there before its first status text, so nothing is missed.
-  int cancelAtControl = 0;
-  int cancelAtOccurrence = 0;
-  // Press that long after the text instead, while the setup works on.
-  int cancelDelayMs = 0;
-  // Called about every 50 ms with the progress window (null until seen), for
-  // what a test wants to do while the setup works (press Cancel, ...).
-  std::function<void(HWND progress)> whileRunning;
-  // Called once while the setup is held where its progress window is hidden
-  // for the engine: after the package's check, before its installation.
-  std::function<void()> whileHeldForTheEngine;
-  // Refuse every window of this class ("#32770": dialogs and message boxes)
-  // the setup tries to create (Pelorin.exe only) after the first
-  // `refuseAfter`, as a system out of resources would.
-  std::wstring refuseWindows;
-  int refuseAfter = 0;
-};
-
-struct ShownBox {
-  pelorin_test::MessageBoxContent content;
-  // The progress window's status lines while the box was open.
-  std::wstring headline;
-  std::wstring detail;
-  bool progressVisible = false;
-  // GetTickCount() when the box was first seen (within about 50 ms of its
-  // appearing).
-  DWORD seenAt = 0;
-};
-
-struct RunResult {
-  bool started = false;
-  bool finished = false;
-  DWORD exitCode = 0;
-  std::vector<ShownBox> boxes;
-  // The language dialog, when shown.
-  bool languageDialogShown = false;
-  std::wstring languageCaption;
-  std::vector<std::wstring> languageItems;  // in list order
-  std::wstring languageSelectedAtOpen;
-  // The cancel hook: whether it pressed Cancel, and the text then written.
-  bool cancelPressed = false;
-  std::wstring cancelText;
-  // Every text written into the status lines, in order, as (control, text),
-  // recorded from inside the setup once the hook was in place.
-  bool statusRecorded = false;
-  std::vector<std::pair<int, std::wstring>> statusTexts;
-  bool StatusShown(int control, const std::wstring& text) const;
-  // The last status texts seen while the progress window was visible.
-  std::wstring lastHeadline;
-  std::wstring lastDetail;
-  bool progressSeen = false;
-  bool progressHiddenAtEnd = false;
-  // Whether whileHeldForTheEngine was called.
-  bool heldForTheEngine = false;
-  // How many dialog windows were refused (refuseDialogs).
-  int windowsRefused = 0;
-};
-
-// Starts `exe` (with `arguments`), answers its dialogs by `script` until it
-// ends, and tells what it showed and how it ended.
-RunResult RunSetup(const std::wstring& exe, const RunScript& script = {}, const std::wstring& arguments = L"",
-                   DWORD timeoutMs = 180000);
-
-// The texts of the catalogue as an English-speaking user sees them.
-std::wstring Text13(const std::wstring& insert);
-std::wstring Text16(const std::wstring& product);
-std::wstring Text18(const std::wstring& file);
-std::wstring Text19(const std::wstring& file);
-std::wstring Text20(const std::wstring& product);
-std::wstring Text22(const std::wstring& path);
-extern const wchar_t kText24[];
-std::wstring Text34(const std::wstring& keyword);
-extern const wchar_t kText36[];
-
-// For failure messages: each box as "icon: text".
-std::string Describe(const RunResult& run);
-
-// Runs `setup` by `script`, English chosen in its language dialog.
-RunResult RunEnglish(const std::wstring& setup, RunScript script = {});
 // The run ended with 0 without a message, and `package` is the one sample
 // product installed.
 void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package);
