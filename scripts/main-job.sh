@@ -58,8 +58,8 @@ log="$out/log"
 mkdir -p "$log"
 
 case "$WINE_PRESET" in
-  mingw-x86) toolchain=cmake/mingw-i686.cmake compiler=i686-w64-mingw32-g++-win32 ;;
-  *) toolchain=cmake/mingw-x86_64.cmake compiler=x86_64-w64-mingw32-g++-win32 ;;
+  mingw-x86) toolchain=cmake/mingw-i686.cmake ;;
+  *) toolchain=cmake/mingw-x86_64.cmake ;;
 esac
 # Wine's default prefix is a 64-bit Windows: the setup, 32- or 64-bit, finds
 # an x64 processor there and installs the x64 package.
@@ -82,13 +82,14 @@ else
   url="http://127.0.0.1:$port/prenos/?verzija=4.12&paket="
 fi
 echo "== Building the setup (download address $url)"
+# With the Windows tests configured: the program that drives the setup is
+# built from their support (only the two targets below are built).
 cmake -S . -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=MinSizeRel \
-    -DPELORIN_WINE_TESTS=OFF -DPELORIN_DOWNLOAD_URL="$url" -DPELORIN_DOWNLOAD_TRIES="$tries" \
+    -DPELORIN_WINE_TESTS=ON -DPELORIN_DOWNLOAD_URL="$url" -DPELORIN_DOWNLOAD_TRIES="$tries" \
     -DPELORIN_CONFIG_SOURCE="${config:-$root/app/config_tamaris.cpp}" \
     -DPELORIN_ENGINE_URL="http://127.0.0.1:$port/MSI/2.0/" >"$log/configure.txt"
-cmake --build "$out/build" --target Pelorin >"$log/build.txt"
-"$compiler" -municode -static -O2 -DUNICODE -D_UNICODE -o "$out/install_demo_driver.exe" \
-    tests/wine/tools/install_demo_driver.cpp -lmsi -lcomctl32 -lgdi32 -luser32
+cmake --build "$out/build" --target Pelorin install_demo_driver >"$log/build.txt"
+cp "$out/build/tests/wine/install_demo_driver.exe" "$out/install_demo_driver.exe"
 
 if [ -n "$config" ]; then
   # The product codes of the folder's packages: the setup chooses one of them.

@@ -78,19 +78,8 @@ bool ModuleLoaded(const wchar_t* name) { return GetModuleHandleW(name) != nullpt
 class InstallerLocationTest : public testing::Test {
 protected:
   void SetUp() override {
-    DWORD disposition = 0;
-    // The binding reads the key in the view of its build: so does the test.
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, INSTALLER_KEY, 0, nullptr, 0,
-                                             KEY_QUERY_VALUE | KEY_SET_VALUE | kOwnView, nullptr, &key_, &disposition));
-    createdKey_ = disposition == REG_CREATED_NEW_KEY;
-    DWORD size = 0;
-    if (RegQueryValueExW(key_, kValueName, nullptr, &savedType_, nullptr, &size) == ERROR_SUCCESS) {
-      saved_.resize(size);
-      ASSERT_EQ(ERROR_SUCCESS,
-                RegQueryValueExW(key_, kValueName, nullptr, &savedType_, saved_.empty() ? nullptr : saved_.data(), &size));
-      saved_.resize(size);
-      hadValue_ = true;
-    }
+    key_ = saved_.key();
+    ASSERT_NE(nullptr, key_);
     // No engine may be loaded yet: the platform would hand out a loaded
     // module of the same name instead of looking for the file.
     ASSERT_FALSE(ModuleLoaded(L"msi.dll")) << "an msi.dll is loaded before the test";
@@ -100,12 +89,6 @@ protected:
   void TearDown() override {
     if (App().m_msi.module) FreeLibrary(App().m_msi.module);
     App().m_msi = MsiApi{};
-    if (hadValue_)
-      SetRaw(savedType_, saved_);
-    else
-      RegDeleteValueW(key_, kValueName);
-    RegCloseKey(key_);
-    if (createdKey_) RegDeleteKeyExW(HKEY_LOCAL_MACHINE, INSTALLER_KEY, kOwnView, 0);
   }
 
   void SetRaw(DWORD type, const std::vector<BYTE>& bytes) {
@@ -122,13 +105,9 @@ protected:
   void SetText(DWORD type, const std::wstring& text) { SetRaw(type, Bytes(text, true)); }
   void RemoveValue() { RegDeleteValueW(key_, kValueName); }
 
+  // The binding reads the key in the view of its build: so does the test.
+  SavedRegistryValue saved_{HKEY_LOCAL_MACHINE, INSTALLER_KEY, kValueName, kOwnView};
   HKEY key_ = nullptr;
-
-private:
-  bool createdKey_ = false;
-  bool hadValue_ = false;
-  DWORD savedType_ = 0;
-  std::vector<BYTE> saved_;
 };
 
 // ------------------------------------------------------------------ which engine is bound

@@ -82,10 +82,10 @@ TEST_F(CancelTest, DuringTheDownload) {
     if (pressed || !progress || !IsWindowVisible(progress)) return;
     // As a user would: once the bar shows that the download is under way.
     if (ControlText(progress, 105) != Expected(MSG_DOWNLOADING_PACKAGE, {kPackage})) return;
-    int position = (int)SendMessageW(GetDlgItem(progress, 104), PBM_GETPOS, 0, 0);
+    int position = BarPosition(GetDlgItem(progress, IDC_PROGRESS));
     if (position <= 0) return;
     positionAtPress = position;
-    rangeAtPress = (int)SendMessageW(GetDlgItem(progress, 104), PBM_GETRANGE, FALSE, 0);
+    rangeAtPress = BarUpper(GetDlgItem(progress, IDC_PROGRESS));
     pressed = ClickButton(progress, IDCANCEL);
   };
   RunResult run = RunSetup(setup_, script);

@@ -31,7 +31,7 @@ struct Bar {
 
 Bar ReadBar(HWND progress) {
   HWND bar = GetDlgItem(progress, 104);
-  return {(int)SendMessageW(bar, PBM_GETPOS, 0, 0), (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0)};
+  return {BarPosition(bar), BarUpper(bar)};
 }
 
 class ServerTest : public ScenarioTest {

@@ -196,7 +196,7 @@ TEST_F(Probes, WineUserIsAdministrator) {
   EXPECT_TRUE(UserIsAdministrator(FALSE, 4)) << "token groups";
 }
 
-TEST_F(Probes, NamesTheMutexesAsTheSpecificationDoes) {
+TEST_F(Probes, MutexesHaveTheirFixedNames) {
   EXPECT_EQ(L"Global\\_MSISETUP_{2956EBA1-9B5A-4679-8618-357136DA66CA}", kGlobal);
   EXPECT_EQ(L"_MSISETUP_{2956EBA1-9B5A-4679-8618-357136DA66CA}", kLocal);
 }

@@ -292,50 +292,18 @@ TEST_F(EngineUpgrade, EngineVersionsBelowTwoAreUpgradedAndTwoIsNot) {
   EXPECT_FALSE(IsEngineUpgradeNeeded()) << "Wine's msi.dll 4.5 taken as too old";
 }
 
-// Sets the engine's registered folder for the time of a test, and puts
-// back what was there.
-class RegisteredEngineFolder {
-public:
-  RegisteredEngineFolder() {
-    // In the view of the build, where the engine check reads it.
-    RegCreateKeyExW(HKEY_LOCAL_MACHINE, INSTALLER_KEY, 0, nullptr, 0, KEY_READ | KEY_WRITE | kOwnView, nullptr, &key_,
-                    nullptr);
-    DWORD size = sizeof(saved_);
-    had_ = key_ && RegQueryValueExW(key_, L"InstallerLocation", nullptr, &type_, (BYTE*)saved_, &size) == 0;
-  }
-  ~RegisteredEngineFolder() {
-    if (!key_) return;
-    if (had_) {
-      RegSetValueExW(key_, L"InstallerLocation", 0, type_, (const BYTE*)saved_,
-                     (DWORD)((wcslen(saved_) + 1) * sizeof(wchar_t)));
-    } else {
-      RegDeleteValueW(key_, L"InstallerLocation");
-    }
-    RegCloseKey(key_);
-  }
-  bool Set(const std::wstring& folder) {
-    return key_ && RegSetValueExW(key_, L"InstallerLocation", 0, REG_SZ, (const BYTE*)folder.c_str(),
-                                  (DWORD)((folder.size() + 1) * sizeof(wchar_t))) == 0;
-  }
-
-private:
-  HKEY key_ = nullptr;
-  bool had_ = false;
-  DWORD type_ = REG_SZ;
-  wchar_t saved_[1024] = L"";
-};
-
 TEST_F(EngineUpgrade, EngineJudgedIsTheOneThatWouldBeBound) {
   seams_->readEngineVersion = GetFileVersionMS;
-  RegisteredEngineFolder registered;
+  // In the view of the build, where the engine check reads it.
+  SavedRegistryValue registered(HKEY_LOCAL_MACHINE, INSTALLER_KEY, L"InstallerLocation", kOwnView);
   wchar_t system[MAX_PATH];
   ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
 
-  ASSERT_TRUE(registered.Set(system));
+  ASSERT_TRUE(registered.SetText(system));
   EXPECT_FALSE(IsEngineUpgradeNeeded()) << "the system's msi.dll 4.5, registered, taken as too old";
   // Registered where there is no engine: the binding loads the system's
   // msi.dll 4.5 instead, so no upgrade is asked for.
-  ASSERT_TRUE(registered.Set(workFolder_.path()));
+  ASSERT_TRUE(registered.SetText(workFolder_.path()));
   EXPECT_FALSE(IsEngineUpgradeNeeded()) << "a registered folder without an engine asked for an upgrade";
   // The file judged is the system's engine, which would be bound; were it
   // too old, it would be upgraded.
@@ -355,8 +323,8 @@ TEST_F(EngineUpgrade, EngineJudgedIsTheOneThatWouldBeBound) {
   wchar_t current[MAX_PATH];
   ASSERT_GT(GetCurrentDirectoryW(MAX_PATH, current), 0u);
   SetCurrentDirectoryW(workFolder_.path().c_str());
-  bool relativeNeeded = registered.Set(L"engine") && IsEngineUpgradeNeeded();
-  bool unexpandedNeeded = registered.Set(L"%SystemRoot%\\System32") && IsEngineUpgradeNeeded();
+  bool relativeNeeded = registered.SetText(L"engine") && IsEngineUpgradeNeeded();
+  bool unexpandedNeeded = registered.SetText(L"%SystemRoot%\\System32") && IsEngineUpgradeNeeded();
   SetCurrentDirectoryW(current);
   EXPECT_FALSE(relativeNeeded) << "a relative location was read against the current folder";
   EXPECT_FALSE(unexpandedNeeded);

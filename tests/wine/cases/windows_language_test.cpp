@@ -37,24 +37,8 @@ const LanguageEntry* EntryOf(const LanguageEntry* languages, LANGID id) {
 
 HWND List(HWND dialog) { return GetDlgItem(dialog, IDC_LANGUAGE_LIST); }
 
-std::vector<std::wstring> Items(HWND dialog) {
-  std::vector<std::wstring> items;
-  int count = (int)SendMessageW(List(dialog), CB_GETCOUNT, 0, 0);
-  for (int i = 0; i < count; ++i) {
-    wchar_t text[128] = L"";
-    SendMessageW(List(dialog), CB_GETLBTEXT, i, (LPARAM)text);
-    items.push_back(text);
-  }
-  return items;
-}
-
-std::wstring Shown(HWND dialog) {
-  int index = (int)SendMessageW(List(dialog), CB_GETCURSEL, 0, 0);
-  if (index < 0) return L"";
-  wchar_t text[128] = L"";
-  SendMessageW(List(dialog), CB_GETLBTEXT, index, (LPARAM)text);
-  return text;
-}
+std::vector<std::wstring> Items(HWND dialog) { return ComboItems(List(dialog)); }
+std::wstring Shown(HWND dialog) { return ComboSelection(List(dialog)); }
 
 // Selects the item named `name` as the list does when the user picks it.
 void Pick(HWND dialog, const wchar_t* name) {

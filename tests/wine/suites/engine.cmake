@@ -17,10 +17,8 @@ set_tests_properties(engine_binding PROPERTIES
     ENVIRONMENT "LC_ALL=en_US.UTF-8;GTEST_FILTER=-WithoutSystemEngine.*;WINEDLLOVERRIDES=mscoree,mshtml=\\;msi=n,b")
 
 # The same program on a system without any msi.dll: Wine is told to load none.
-add_test(NAME engine_binding_without_system_engine COMMAND engine_binding)
-set_tests_properties(engine_binding_without_system_engine PROPERTIES
-    ENVIRONMENT "LC_ALL=en_US.UTF-8;GTEST_FILTER=WithoutSystemEngine.*;WINEDLLOVERRIDES=mscoree,mshtml,msi="
-    TIMEOUT 300 RESOURCE_LOCK wine)
+pelorin_wine_variant(engine_binding_without_system_engine engine_binding
+    "LC_ALL=en_US.UTF-8;GTEST_FILTER=WithoutSystemEngine.*;WINEDLLOVERRIDES=mscoree,mshtml,msi=")
 
 pelorin_wine_test(engine_file_version SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/engine_file_version.cpp"
     LINK_PROGRAM DEPENDS ${_engine_material})

@@ -133,3 +133,9 @@ pelorin_wine_test(install_unit_test SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/i
 target_compile_definitions(install_unit_test PRIVATE ${_install_definitions})
 target_link_libraries(install_unit_test PRIVATE msi)
 set_tests_properties(install_unit_test PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
+
+# Not a test: the Windows half of scripts/main-job.sh, which builds it alone.
+add_executable(install_demo_driver "${CMAKE_CURRENT_SOURCE_DIR}/tools/install_demo_driver.cpp")
+target_link_libraries(install_demo_driver PRIVATE pelorin_test_support msi)
+target_compile_options(install_demo_driver PRIVATE -municode)
+target_link_options(install_demo_driver PRIVATE -municode -static)

@@ -25,10 +25,8 @@ set_tests_properties(trust_verify_command PROPERTIES ENVIRONMENT "GTEST_FILTER=-
 # The same program on systems that lack wintrust.dll or crypt32.dll: Wine is
 # told not to load it, in this program and so in the setups it starts.
 foreach(library wintrust crypt32)
-  add_test(NAME trust_verify_command_without_${library} COMMAND trust_verify_command)
-  set_tests_properties(trust_verify_command_without_${library} PROPERTIES
-      ENVIRONMENT "GTEST_FILTER=WithoutSignatureLibrary.*;PELORIN_TEST_MISSING_LIBRARY=${library}.dll;WINEDLLOVERRIDES=mscoree,mshtml,${library}="
-      TIMEOUT 300 RESOURCE_LOCK wine)
+  pelorin_wine_variant(trust_verify_command_without_${library} trust_verify_command
+      "GTEST_FILTER=WithoutSignatureLibrary.*;PELORIN_TEST_MISSING_LIBRARY=${library}.dll;WINEDLLOVERRIDES=mscoree,mshtml,${library}=")
 endforeach()
 
 pelorin_wine_test(trust_dialog_choice SOURCES "${CMAKE_CURRENT_SOURCE_DIR}/cases/trust_dialog_choice.cpp"
@@ -37,6 +35,4 @@ target_compile_definitions(trust_dialog_choice PRIVATE "PELORIN_TEST_SIGNATURES=
 set_tests_properties(trust_dialog_choice PROPERTIES ENVIRONMENT "GTEST_FILTER=-TrustLibraries.*")
 # Whether the libraries are released shows only in a process that has not
 # loaded them before.
-add_test(NAME trust_dialog_choice_libraries COMMAND trust_dialog_choice)
-set_tests_properties(trust_dialog_choice_libraries PROPERTIES
-    ENVIRONMENT "GTEST_FILTER=TrustLibraries.*" TIMEOUT 300 RESOURCE_LOCK wine)
+pelorin_wine_variant(trust_dialog_choice_libraries trust_dialog_choice "GTEST_FILTER=TrustLibraries.*")

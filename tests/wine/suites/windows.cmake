@@ -28,7 +28,7 @@ pelorin_per_language(windows_labels windows_labels "")
 
 # Not a test: shows one of the windows for tools/screenshots.sh.
 add_executable(windows_screens "${_windows_dir}/tools/windows_screens.cpp" "${_windows_dir}/support/test_app.cpp"
-    "${_windows_dir}/configs/test_config.cpp" "${PELORIN_RESOURCES}")
+    "${_windows_dir}/configs/test_config.cpp" "${_windows_dir}/support/run_in_process.cpp" "${PELORIN_RESOURCES}")
 add_dependencies(windows_screens pelorin_icon)
 target_include_directories(windows_screens PRIVATE "${CMAKE_BINARY_DIR}")
 target_compile_definitions(windows_screens PRIVATE
@@ -36,4 +36,4 @@ target_compile_definitions(windows_screens PRIVATE
     "PELORIN_ENGINE_URL=L\"http://127.0.0.1:1/MSI/2.0/\"")
 target_compile_options(windows_screens PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
 target_link_options(windows_screens PRIVATE -municode -static)
-target_link_libraries(windows_screens PRIVATE pelorin_lib)
+target_link_libraries(windows_screens PRIVATE pelorin_lib pelorin_test_support)

@@ -339,6 +339,37 @@ void RemoveFolder(const std::wstring& path) {
   RemoveDirectoryW(path.c_str());
 }
 
+SavedRegistryValue::SavedRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view)
+    : root_(root), path_(key), name_(name), view_(view) {
+  DWORD disposition = 0, size = 0;
+  if (RegCreateKeyExW(root, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE | view, nullptr, &key_,
+                      &disposition) != ERROR_SUCCESS) {
+    ADD_FAILURE() << "cannot open " << Printable(path_);
+    key_ = nullptr;
+    return;
+  }
+  createdKey_ = disposition == REG_CREATED_NEW_KEY;
+  if (RegQueryValueExW(key_, name, nullptr, &type_, nullptr, &size) != ERROR_SUCCESS) return;
+  saved_.resize(size);
+  hadValue_ = RegQueryValueExW(key_, name, nullptr, &type_, saved_.data(), &size) == ERROR_SUCCESS;
+  saved_.resize(size);
+}
+
+SavedRegistryValue::~SavedRegistryValue() {
+  if (!key_) return;
+  if (hadValue_)
+    RegSetValueExW(key_, name_.c_str(), 0, type_, saved_.data(), (DWORD)saved_.size());
+  else
+    RegDeleteValueW(key_, name_.c_str());
+  RegCloseKey(key_);
+  if (createdKey_) RegDeleteKeyExW(root_, path_.c_str(), view_, 0);
+}
+
+bool SavedRegistryValue::SetText(const std::wstring& text) {
+  return key_ && RegSetValueExW(key_, name_.c_str(), 0, REG_SZ, (const BYTE*)text.c_str(),
+                                (DWORD)((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
 std::string ReadBytes(const std::wstring& path) {
   std::string bytes;
   // A file that the setup still holds, or is removing, can be read.
@@ -531,6 +562,31 @@ std::wstring WindowText(HWND window) {
                            SMTO_ABORTIFHUNG, 5000, &copied))
     return L"";
   return std::wstring(buffer.data(), std::min<size_t>(copied, length));
+}
+
+namespace {
+
+std::wstring ComboItem(HWND combo, int index) {
+  LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
+  if (length == CB_ERR) return std::wstring();
+  std::wstring text(length + 1, L'\0');
+  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
+  text.resize(wcslen(text.c_str()));
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::wstring> ComboItems(HWND combo) {
+  std::vector<std::wstring> items;
+  int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
+  for (int i = 0; i < count; ++i) items.push_back(ComboItem(combo, i));
+  return items;
+}
+
+std::wstring ComboSelection(HWND combo) {
+  int selected = (int)SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  return selected >= 0 ? ComboItem(combo, selected) : std::wstring();
 }
 
 std::wstring ControlText(HWND dialog, int id) {

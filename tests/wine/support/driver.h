@@ -22,10 +22,11 @@
 // GetUserDefaultUILanguage() nor the language that the resource loader picks
 // (checked with Wine 8.0). A test that needs another language therefore runs
 // its whole test program in that locale: the suite registers the program
-// once per language with LC_ALL in the ctest ENVIRONMENT property (see
-// suites/shell.cmake), and the program checks UiLanguage() before it trusts
-// the result. StartOptions::environment still sets the Windows environment
-// of the child, for what it is worth there.
+// once per language with LC_ALL in the ctest ENVIRONMENT property
+// (pelorin_per_language), and the program checks UiLanguage() before it
+// trusts the result; the Language fixture of cases/shell_test.cpp checks the
+// fact itself first. StartOptions::environment still sets the Windows
+// environment of the child, for what it is worth there.
 #pragma once
 
 #include <windows.h>
@@ -78,6 +79,26 @@ private:
 
 // Deletes a folder and everything in it.
 void RemoveFolder(const std::wstring& path);
+// A registry value put back as it was (or removed, and its key with it when
+// the key was made here) when the object goes: a test changes it freely.
+class SavedRegistryValue {
+public:
+  SavedRegistryValue(HKEY root, const wchar_t* key, const wchar_t* name, REGSAM view);
+  ~SavedRegistryValue();
+  SavedRegistryValue(const SavedRegistryValue&) = delete;
+  SavedRegistryValue& operator=(const SavedRegistryValue&) = delete;
+  HKEY key() const { return key_; }
+  bool SetText(const std::wstring& text);  // as REG_SZ
+
+private:
+  HKEY root_, key_ = nullptr;
+  std::wstring path_, name_;
+  REGSAM view_;
+  bool createdKey_ = false, hadValue_ = false;
+  DWORD type_ = 0;
+  std::vector<BYTE> saved_;
+};
+
 // The whole content of a file; empty when it cannot be read.
 std::string ReadBytes(const std::wstring& path);
 
@@ -172,6 +193,10 @@ HWND WaitForMessageBox(DWORD pid, DWORD timeoutMs, HANDLE process = nullptr);
 std::wstring ClassName(HWND window);
 std::wstring WindowText(HWND window);
 
+// The items of a combo box in list order, and the one selected (empty when
+// none is).
+std::vector<std::wstring> ComboItems(HWND combo);
+std::wstring ComboSelection(HWND combo);
 // The text of the dialog's control `id`; empty when there is none.
 std::wstring ControlText(HWND dialog, int id);
 

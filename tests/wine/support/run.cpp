@@ -97,15 +97,6 @@ bool IsProgressWindow(HWND window) {
   return GetDlgItem(window, IDC_HEADLINE) && GetDlgItem(window, IDC_DETAIL) && GetDlgItem(window, IDC_PROGRESS);
 }
 
-std::wstring ComboItem(HWND combo, int index) {
-  LRESULT length = SendMessageW(combo, CB_GETLBTEXTLEN, index, 0);
-  if (length == CB_ERR) return std::wstring();
-  std::wstring text(length + 1, L'\0');
-  SendMessageW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(&text[0]));
-  text.resize(wcslen(text.c_str()));
-  return text;
-}
-
 }  // namespace
 
 // What both kinds of run do with a dialog: read it and answer it by the
@@ -114,10 +105,9 @@ void ReadAndAnswerLanguageDialog(HWND window, const RunScript& script, RunResult
   run.languageDialogShown = true;
   run.languageCaption = WindowText(window);
   HWND combo = GetDlgItem(window, IDC_LANGUAGE_LIST);
-  int count = (int)SendMessageW(combo, CB_GETCOUNT, 0, 0);
-  for (int i = 0; i < count; ++i) run.languageItems.push_back(ComboItem(combo, i));
-  int selected = (int)SendMessageW(combo, CB_GETCURSEL, 0, 0);
-  if (selected >= 0) run.languageSelectedAtOpen = ComboItem(combo, selected);
+  run.languageItems = ComboItems(combo);
+  run.languageSelectedAtOpen = ComboSelection(combo);
+  int count = (int)run.languageItems.size();
   if (!script.answer) return;
   if (script.cancelLanguage) {
     ClickButton(window, IDCANCEL);
@@ -126,7 +116,7 @@ void ReadAndAnswerLanguageDialog(HWND window, const RunScript& script, RunResult
   if (!script.language.empty()) {
     int index = -1;
     for (int i = 0; i < count; ++i)
-      if (run.languageItems[i] == script.language) index = i;
+      if (lstrcmpiW(run.languageItems[i].c_str(), script.language.c_str()) == 0) index = i;
     if (index < 0) ADD_FAILURE() << "the language list has no " << Printable(script.language);
     SendMessageW(combo, CB_SETCURSEL, index, 0);
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_LANGUAGE_LIST, CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
@@ -154,7 +144,6 @@ void ReadAndAnswerBox(HWND window, HWND progress, DWORD pid, const RunScript& sc
   for (int id : ids)
     if (id == (index < script.answers.size() ? script.answers[index] : script.questionAnswer)) answer = id;
   ClickButton(window, answer);
-  WaitForWindowGone(window, 5000);
 }
 
 namespace {
@@ -284,6 +273,9 @@ void PumpWhile(const std::function<bool()>& condition, DWORD timeoutMs) {
   DWORD begin = GetTickCount();
   while (condition() && GetTickCount() - begin < timeoutMs) PumpMessages(10);
 }
+
+int BarPosition(HWND bar) { return (int)SendMessageW(bar, PBM_GETPOS, 0, 0); }
+int BarUpper(HWND bar) { return (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0); }
 
 std::string Hex(DWORD code) {
   char text[16];

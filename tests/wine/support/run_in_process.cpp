@@ -2,8 +2,6 @@
 // call the setup's own code.
 #include "support/run.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <atomic>
 
@@ -57,6 +55,8 @@ struct Answerer {
         else
           ReadAndAnswerBox(window, answerer->run->progressWindow, GetCurrentProcessId(), *answerer->script,
                            *answerer->run);
+        // Gone before the next look, so that a new box in its place is seen.
+        if (answerer->script->answer) WaitForWindowGone(window, 5000);
       }
       Sleep(20);
     }
@@ -185,8 +185,5 @@ void ProgressWindowTest::Recreate() { ASSERT_TRUE(Remake()); }
 
 CNapredekDlg& ProgressWindowTest::progress() { return App().m_progressDlg; }
 HWND ProgressWindowTest::window() { return App().m_progressDlg.GetSafeHwnd(); }
-
-int BarPosition(HWND bar) { return (int)SendMessageW(bar, PBM_GETPOS, 0, 0); }
-int BarUpper(HWND bar) { return (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0); }
 
 }  // namespace pelorin_test
