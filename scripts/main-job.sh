@@ -89,7 +89,6 @@ cmake -S . -B "$out/build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_
     -DPELORIN_CONFIG_SOURCE="${config:-$root/app/config_tamaris.cpp}" \
     -DPELORIN_ENGINE_URL="http://127.0.0.1:$port/MSI/2.0/" >"$log/configure.txt"
 cmake --build "$out/build" --target Pelorin install_demo_driver >"$log/build.txt"
-cp "$out/build/tests/wine/install_demo_driver.exe" "$out/install_demo_driver.exe"
 
 if [ -n "$config" ]; then
   # The product codes of the folder's packages: the setup chooses one of them.
@@ -162,7 +161,7 @@ fi
 echo "== Running the setup: $language${config:+ if it asks}, then let it install"
 shot_bmp="$out/progress.bmp"
 rm -f "$shot_bmp" "$out/progress-window.png"
-"$WINE" "$out/install_demo_driver.exe" "$(win "$setup_dir/Pelorin.exe")" "$language" "$product_code" \
+"$WINE" "$out/build/tests/wine/install_demo_driver.exe" "$(win "$setup_dir/Pelorin.exe")" "$language" "$product_code" \
     "$installed_file" "$(win "$shot_bmp")" | tr -d '\r' | tee "$out/outcome.txt"
 
 shot="$out/progress-window.png"
