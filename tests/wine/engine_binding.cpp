@@ -139,7 +139,7 @@ protected:
   // module that was loaded from `expected`: one of the test engines, or the
   // system's.
   void ExpectBound(const std::wstring& expected, bool testEngine = true) {
-    ASSERT_EQ(0u, BindInstallerEngine());
+    ASSERT_EQ(0u, BindInstallerEngine(App().m_msi));
     const MsiApi& msi = App().m_msi;
     ASSERT_NE(nullptr, msi.module);
     EXPECT_TRUE(SameFile(ModulePath(msi.module), expected))
@@ -285,7 +285,7 @@ struct BindingOutcome {
 
 BindingOutcome BindAndAnswerMessage() {
   BindingOutcome outcome;
-  outcome.box = AnswerMessageBox([&] { outcome.result = BindInstallerEngine(); }, IDOK, 20000, &outcome.boxSeen);
+  outcome.box = AnswerMessageBox([&] { outcome.result = BindInstallerEngine(App().m_msi); }, IDOK, 20000, &outcome.boxSeen);
   return outcome;
 }
 

@@ -93,7 +93,7 @@ SetupOutcome RunSetupWorker(const SetupRun& run) {
   answerer.answers = &run.answers;
   HANDLE answering = CreateThread(nullptr, 0, Answerer::Run, &answerer, 0, nullptr);
 
-  app.m_workerThread = AfxBeginThread(SetupWorker, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+  app.m_workerThread = AfxBeginThread(SetupWorker, &app, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
   if (!app.m_workerThread) {
     ADD_FAILURE() << "no worker thread";
   } else {

@@ -17,7 +17,7 @@
 #include "app/worker.h"
 #include "engine/binding.h"
 #include "engine/upgrade.h"
-#include "app/seams.h"
+#include "afx/seams.h"
 #include "install/processor.h"
 #include "install/signature.h"
 #include "ui/messages.h"
@@ -145,7 +145,6 @@ protected:
     seams_->findIsWow64Process2 = FindFakeIsWow64Process2;
     g_machine = IMAGE_FILE_MACHINE_I386;
     g_machineKnown = true;
-    ForgetNativeMachine();
     seams_->readEngineVersion = ReadOldEngineVersion;
     g_engineVersionMS = 0x00010014;
     seams_->exitWindowsEx = RecordRestart;
@@ -263,6 +262,14 @@ protected:
 };
 
 // ------------------------------------------------------------ the gate
+
+// The judgement of the engine that the worker loads.
+bool IsEngineUpgradeNeeded() {
+  HMODULE engine = LoadInstallerEngine();
+  bool needed = ::IsEngineUpgradeNeeded(engine);
+  if (engine) FreeLibrary(engine);
+  return needed;
+}
 
 TEST_F(EngineUpgrade, RecentEngineIsNeitherQuestionedNorUpgraded) {
   seams_->readEngineVersion = GetFileVersionMS;  // Wine's own msi.dll, 4.5
@@ -397,7 +404,7 @@ TEST_F(EngineUpgrade, NtOnAnotherProcessorThanX86EndsWith1633AndNoMessage) {
     SCOPED_TRACE(c.name);
     g_machine = c.machine;
     g_machineKnown = c.known;
-    ForgetNativeMachine();
+    seams_.Changed();
     SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
 
     SetupOutcome outcome = RunSetupWorker({IDYES});
