@@ -292,11 +292,8 @@ protected:
   // command line (argument text) is read for "/a", the operation checked.
   EngineCall Run(const wchar_t* operation, bool isPatch, const wchar_t* arguments = nullptr,
                  const wchar_t* configuredCommandLine = nullptr) {
-    ProductEntry product = {.operation = operation,
-                            .productName = L"Tamaris",
-                            .commandLine = configuredCommandLine,
-                            .productVersion = L"4.12",
-                            .uiLevel = 3};
+    ProductEntry product = {.operation = operation, .productName = L"Tamaris", .commandLine = configuredCommandLine,
+                            .productVersion = L"4.12", .uiLevel = 3};
     std::wstring argumentText = arguments ? arguments : L"";
     wchar_t* adminTarget = nullptr;
     App().m_commandMode = arguments ? ModeAdminInstall : ModeInstall;

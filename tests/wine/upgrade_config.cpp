@@ -13,8 +13,6 @@ const ProductEntry kNoProducts[] = {{}};
 
 }  // namespace
 
-const EngineUpgradeEntry g_engineUpgrade = {.baseUrl = g_testEngineUrl,
-                                            .ansiInstaller = L"InstMSIA.exe",
-                                            .unicodeInstaller = L"InstMSIW.exe",
-                                            .minimumVersion = 200,
+const EngineUpgradeEntry g_engineUpgrade = {.baseUrl = g_testEngineUrl, .ansiInstaller = L"InstMSIA.exe",
+                                            .unicodeInstaller = L"InstMSIW.exe", .minimumVersion = 200,
                                             .products = kNoProducts};

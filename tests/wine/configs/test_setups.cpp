@@ -57,11 +57,8 @@ const ProductEntry install_lang_zero[] = {TAMARIS_PRODUCT(URL, L"NOSUCHOPERATION
 // No full package for x64, only a patch: applied as a patch. No operation
 // counts as "DEFAULT" (an update for a patch). It asks first, so that a test
 // sees every status text.
-const LanguageEntry kPatchOnly[] = {{.langId = 0x0409,
-                                     .displayName = L"English",
-                                     .packageX86 = L"Tamaris.Win32.En.msi",
-                                     .packageArm64 = L"Tamaris.ARM64.En.msi",
-                                     .patchX86 = L"Tamaris.Win32.En.msp",
+const LanguageEntry kPatchOnly[] = {{.langId = 0x0409, .displayName = L"English", .packageX86 = L"Tamaris.Win32.En.msi",
+                                     .packageArm64 = L"Tamaris.ARM64.En.msi", .patchX86 = L"Tamaris.Win32.En.msp",
                                      .patchX64 = L"Tamaris.x64.En.msp"},
                                     {}};
 const ProductEntry install_patch_only[] = {TAMARIS_PRODUCT(URL, nullptr, L"Tamaris", L"4.12", 1, kPatchOnly), {}};
@@ -91,8 +88,6 @@ struct ShortNoDataLimit {
 
 }  // namespace
 
-const EngineUpgradeEntry g_engineUpgrade = {.baseUrl = g_engineUrl,
-                                            .ansiInstaller = L"InstMSIA.exe",
-                                            .unicodeInstaller = L"InstMSIW.exe",
-                                            .minimumVersion = 200,
+const EngineUpgradeEntry g_engineUpgrade = {.baseUrl = g_engineUrl, .ansiInstaller = L"InstMSIA.exe",
+                                            .unicodeInstaller = L"InstMSIW.exe", .minimumVersion = 200,
                                             .products = PELORIN_TEST_SETUP};
