@@ -6,8 +6,7 @@
 A module is a header with its source (app/app.h and app/app.cpp are one). An
 include cycle is a strongly connected component of the graph of their
 #include "..." lines with more than one module. Also prints the largest file
-and the longest function (by lines between a definition's opening brace at
-the line's end and its closing brace alone in the first column).
+and the three longest functions.
 """
 import os
 import re
@@ -68,14 +67,23 @@ print("afx/ includes from above it: %s" % (", ".join(afx_up) or "nothing"))
 
 largest = max(files, key=lambda p: len(files[p]))
 print("largest file: %s, %d lines" % (largest, len(files[largest])))
-longest, where = 0, ""
+
+# Functions defined outside any class: from a line that ends in "{" after a
+# ")" at namespace level, to the brace that closes it.
+functions = []
 for path, lines in files.items():
-    start = None
+    depth, namespaces, start = 0, 0, None
     for number, line in enumerate(lines):
-        if start is None and re.match(r"^\S.*\)\s*(const\s*)?(override\s*)?\{$", line):
-            start = number
-        elif start is not None and line == "}":
-            if number - start + 1 > longest:
-                longest, where = number - start + 1, "%s:%d" % (path, start + 1)
+        code = re.sub(r'"(\\.|[^"\\])*"|\'(\\.|[^\'\\])*\'|//.*', "", line)
+        if start is None and depth == namespaces and code.rstrip().endswith("{"):
+            if re.match(r"\s*namespace\b", code):
+                namespaces += 1
+            elif ")" in code and not re.match(r"\s*(class|struct|enum)\b", code):
+                start = number
+        depth += code.count("{") - code.count("}")
+        if start is not None and depth == namespaces:
+            functions.append((number - start + 1, "%s:%d" % (path, start + 1)))
             start = None
-print("longest function: %s, %d lines" % (where, longest))
+        namespaces = min(namespaces, depth)
+functions.sort(reverse=True)
+print("longest functions: %s" % ", ".join("%s (%d lines)" % (where, n) for n, where in functions[:3]))
