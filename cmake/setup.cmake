@@ -87,7 +87,7 @@ function(pelorin_add_setup target)
   # pin list could not pass through a compile definition.
   set(_options_source "${CMAKE_CURRENT_BINARY_DIR}/${target}_build_options.cpp")
   configure_file("${CMAKE_SOURCE_DIR}/cmake/build_options.cpp.in" "${_options_source}" @ONLY)
-  add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/afx/winmain.cpp" "${CMAKE_SOURCE_DIR}/app/main.cpp"
+  add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/app/main.cpp"
       "${S_CONFIG_SOURCE}" "${_options_source}" "${PELORIN_RESOURCES}")
   add_dependencies(${target} pelorin_icon)
   if(S_OUTPUT_NAME)
