@@ -1,7 +1,7 @@
 #include "afx/system_library.h"
 
 #include "afx/wstring.h"
-#include "app/seams.h"
+#include "afx/seams.h"
 
 #ifndef LOAD_LIBRARY_SEARCH_SYSTEM32
 #define LOAD_LIBRARY_SEARCH_SYSTEM32 0x00000800
@@ -10,29 +10,34 @@
 #define LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR 0x00000100
 #endif
 
+namespace {
+
 FARPROC FindLoaderEntry(const char* name) {
   HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
   return kernel ? GetProcAddress(kernel, name) : nullptr;
 }
 
-namespace {
+// One of the loader's entries in kernel32.dll (AddDllDirectory,
+// SetDefaultDllDirectories, SetDllDirectoryW), whose presence decides how
+// libraries are loaded.
+FARPROC LoaderEntry(const char* name) { return Seam(g_seams.findLoaderEntry, FindLoaderEntry)(name); }
 
 // The flag LOAD_LIBRARY_SEARCH_SYSTEM32 is understood only where the platform
 // has AddDllDirectory (Windows 8, or Windows 7 with its loader update); older
 // systems get the full path of the system folder instead.
-bool SearchFlagsSupported() { return g_seams.findLoaderEntry("AddDllDirectory") != nullptr; }
+bool SearchFlagsSupported() { return LoaderEntry("AddDllDirectory") != nullptr; }
 
 }  // namespace
 
 void RestrictLibrarySearch() {
   typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
   auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(g_seams.findLoaderEntry("SetDefaultDllDirectories")));
+      reinterpret_cast<void*>(LoaderEntry("SetDefaultDllDirectories")));
   if (setDefault) setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
   // Takes the current folder out of the search of older systems too.
   typedef BOOL(WINAPI * SetDllDirectoryFn)(LPCWSTR);
   auto setDllDirectory =
-      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(g_seams.findLoaderEntry("SetDllDirectoryW")));
+      reinterpret_cast<SetDllDirectoryFn>(reinterpret_cast<void*>(LoaderEntry("SetDllDirectoryW")));
   if (setDllDirectory) setDllDirectory(L"");
 }
 

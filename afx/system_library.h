@@ -23,11 +23,6 @@ HMODULE LoadSystemLibrary(const wchar_t* name, DWORD flags = 0);
 // `flags` may add LOAD_LIBRARY_AS_DATAFILE.
 HMODULE LoadLibraryFromPath(const wchar_t* path, DWORD flags = 0);
 
-// Finds one of the loader's entries in kernel32.dll (AddDllDirectory,
-// SetDefaultDllDirectories, SetDllDirectoryW), whose presence decides how
-// libraries are loaded (g_seams.findLoaderEntry).
-FARPROC FindLoaderEntry(const char* name);
-
 // Looks up an entry of a loaded module, typed from the platform's own
 // prototype so that no calling convention is typed by hand.
 template <typename F>

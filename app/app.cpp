@@ -1,6 +1,7 @@
 #include "app/app.h"
 
-#include "app/config.h"
+#include "afx/seams.h"
+#include "app/build_options.h"
 #include "app/probes.h"
 #include "app/worker.h"
 #include "install/download.h"
@@ -30,14 +31,7 @@ SetupResult RunVerifyCommand(const wchar_t* exePath, wchar_t* args) {
   wchar_t* file = nullptr;
   SetupResult result = ReadVerifyArguments(args, &file);
   if (result != 0) return result;
-  switch (VerifyFileSignature(exePath, file, nullptr)) {
-    case SignatureTrusted:
-      return 0;
-    case SignatureUnsupported:
-      return (SetupResult)TRUST_E_PROVIDER_UNKNOWN;
-    default:
-      return (SetupResult)TRUST_E_SUBJECT_NOT_TRUSTED;
-  }
+  return VerifyExitCode(VerifyFileSignature(exePath, file, nullptr));
 }
 
 }  // namespace
@@ -77,15 +71,15 @@ BOOL CPelorinApp::InitInstance() {
   m_commandMode = ReadCommandMode(m_lpCmdLine);
   if (m_commandMode == ModeVerify) {
     m_result = RunVerifyCommand(m_exePath.c_str(), m_lpCmdLine);
-    if (m_result != ERROR_BAD_ARGUMENTS) return FALSE;
+    if (m_result != kResultBadArguments) return FALSE;
   }
-  if (m_result == ERROR_BAD_ARGUMENTS || m_commandMode == ModeUsage) {
+  if (m_result == kResultBadArguments || m_commandMode == ModeUsage) {
     ShowMessage(MSG_USAGE, MB_OK | MB_ICONINFORMATION);
     return FALSE;
   }
 
   if (SetupAlreadyRunning(m_notNt, m_osMajor)) {
-    m_result = ERROR_INSTALL_ALREADY_RUNNING;
+    m_result = kResultAlreadyRunning;
     return FALSE;
   }
   // No other setup runs now: what an earlier run could not remove goes.
@@ -94,14 +88,53 @@ BOOL CPelorinApp::InitInstance() {
   // The main window exists before the worker starts: the worker's message
   // boxes are owned by it and its status lines are written into it. Without
   // either nothing was installed, and the exit code must not say otherwise.
-  m_result = ERROR_INSTALL_FAILURE;
+  m_result = kResultInstallFailure;
   if (!m_progressDlg.Create(IDD_PROGRESS, CWnd::GetDesktopWindow())) return FALSE;
   m_pMainWnd = &m_progressDlg;
 
-  m_workerThread = AfxBeginThread(SetupWorker, nullptr, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+  m_workerThread = AfxBeginThread(SetupWorker, this, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
   if (!m_workerThread) return FALSE;
   m_result = 0;
   m_workerThread->m_bAutoDelete = FALSE;
   m_workerThread->ResumeThread();
   return TRUE;
+}
+
+int CPelorinApp::ExitInstance() {
+  // A download that Cancel could not stop holds the worker inside the
+  // platform: the user has been told, and the run ends as cancelled without
+  // waiting for it.
+  const bool abandoned = m_progressDlg.DownloadAbandoned();
+  if (abandoned) {
+    m_result = kResultCancelled;
+  } else if (m_workerThread) {
+    WaitForSingleObject(m_workerThread->m_hThread, INFINITE);
+    delete m_workerThread;
+    m_workerThread = nullptr;
+  }
+  if (m_progressDlg.IsWindow()) m_progressDlg.DestroyWindow();
+  if (m_msi.module && !abandoned) FreeLibrary(m_msi.module);
+  // Also after a Cancel; what a download still holds stays for the next start.
+  if (!abandoned) RemoveRunFolder(m_runFolder);
+
+  // Asked after the progress window is gone, so the question has no owner.
+  if (m_restartPending) {
+    bool restarting = false;
+    if (ShowMessage(MSG_RESTART, MB_YESNO | MB_ICONQUESTION) == IDYES) {
+      if (!m_notNt) EnableShutdownPrivilege();
+      restarting = g_seams.exitWindowsEx(EWX_REBOOT, 0) != FALSE;
+    }
+    // A deployment tool must learn that the upgraded engine waits for a
+    // restart: one still needed (3010), or one begun (1641). A failure
+    // keeps its own code.
+    if (m_result == 0) m_result = restarting ? kResultRestartInitiated : kResultRestartRequired;
+  }
+  // The process ends here: unloading the platform's libraries under the
+  // worker that they still hold could stop the end of the run itself.
+  if (abandoned) TerminateProcess(GetCurrentProcess(), m_result);
+  CWinApp::ExitInstance();
+  m_exePath = WString();
+  m_exeDir = WString();
+  m_exeName = L"";
+  return (int)m_result;
 }

@@ -38,5 +38,7 @@ public:
   CWinThread* m_workerThread = nullptr;
 };
 
-// The one application object of the process.
+// The one application object of the process. The setup's own code is handed
+// it as a parameter (the worker as its thread's parameter); this is for the
+// code that nothing hands it to, as tests that call the setup's parts.
 CPelorinApp& App();

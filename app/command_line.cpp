@@ -1,6 +1,7 @@
 // Reading the setup's command line, stepped by whole characters.
 #include "app/command_line.h"
 
+#include "app/setup_result.h"
 #include "app/text_steps.h"
 
 namespace {
@@ -69,21 +70,20 @@ CommandMode ReadCommandMode(const wchar_t* args) {
   }
 }
 
-uint32_t ReadVerifyArguments(wchar_t* args, wchar_t** file) {
-  const uint32_t kBadArguments = 160;  // ERROR_BAD_ARGUMENTS
+SetupResult ReadVerifyArguments(wchar_t* args, wchar_t** file) {
   if (file) *file = nullptr;
-  if (!args || !file) return kBadArguments;
+  if (!args || !file) return kResultBadArguments;
 
   ArgumentToken sw;
-  if (!NextArgument(args, &sw)) return kBadArguments;
+  if (!NextArgument(args, &sw)) return kResultBadArguments;
 
   ArgumentToken path;
-  if (!NextArgument(NextCharacter(sw.last), &path)) return kBadArguments;
+  if (!NextArgument(NextCharacter(sw.last), &path)) return kResultBadArguments;
 
   // The character that ended the file token: a closing quote, a blank or the
   // end of the text. Anything but blanks after it is a further argument.
   wchar_t* end = NextCharacter(path.last);
-  if (*end && *SkipBlanks(NextCharacter(end))) return kBadArguments;
+  if (*end && *SkipBlanks(NextCharacter(end))) return kResultBadArguments;
 
   *end = L'\0';
   *file = path.first;

@@ -5,6 +5,8 @@
 #include <stdint.h>
 #include <wchar.h>
 
+#include "app/setup_result.h"
+
 enum CommandMode : int32_t {
   ModeInstall = 0,       // no argument: the normal setup runs
   ModeUsage = 1,         // anything not understood, "/?" included: the usage text
@@ -33,4 +35,4 @@ CommandMode ReadCommandMode(const wchar_t* args);
 // The file argument of "/v <file>": returns 0 and points `*file` at the file
 // token, which is cut out of `args` with a NUL; returns 160 (ERROR_BAD_ARGUMENTS)
 // when no file or more than one argument follows the switch.
-uint32_t ReadVerifyArguments(wchar_t* args, wchar_t** file);
+SetupResult ReadVerifyArguments(wchar_t* args, wchar_t** file);

@@ -2,17 +2,26 @@
 // which products, from where, with which Windows Installer operation, in which
 // languages and which package serves which processor; and where an upgrade of
 // the Windows Installer engine comes from. The values of one build live in one
-// source file of their own (see PELORIN_CONFIG_SOURCE).
+// source file of their own (see PELORIN_CONFIG_SOURCE), and the addresses
+// come from the build's options (app/build_options.h).
+//
+// Records are written with named fields (designated initialisers, in the
+// order declared here), and a field that is not named is zero (null). So a
+// new field goes at the end of its record, and its zero must mean what every
+// setup did before the field existed: the records written earlier then keep
+// their meaning without a change.
 #pragma once
 
 #include <stdint.h>
 
+#include "app/build_options.h"
+
 // One language of a product, with its package file per platform. An array of
-// them ends at the first entry whose langId is 0.
+// them ends at the first entry whose langId is 0 (an empty `{}`).
 struct LanguageEntry {
   uint16_t langId;
   const wchar_t* displayName;  // in that language, as the language dialog lists it
-  const wchar_t* packageNonNt;
+  const wchar_t* packageNonNt;  // null: no package for that platform
   const wchar_t* packageX86;
   const wchar_t* packageX64;
   const wchar_t* packageArm64;
@@ -22,15 +31,16 @@ struct LanguageEntry {
   const wchar_t* patchArm64;
 };
 
-// One product to install. The table ends at the first entry without productName.
+// One product to install. The table ends at the first entry without
+// productName (an empty `{}`).
 struct ProductEntry {
   const wchar_t* downloadUrl;     // prefix of a package's URL; null: no download
-  const wchar_t* operation;       // "INSTALL", "INSTALLUPD", "MINPATCH", "MAJPATCH", "DEFAULT" or null
+  const wchar_t* operation;       // "INSTALL", "INSTALLUPD", "MINPATCH", "MAJPATCH", "DEFAULT"; null: "DEFAULT"
   const wchar_t* productName;     // insert of the product's messages
   const wchar_t* commandLine;     // replaces the default properties when present
   const wchar_t* productVersion;  // ProductVersion a package beside the setup must carry; null: any
-  int32_t askFirst;               // nonzero: ask before anything else
-  int32_t uiLevel;                // Windows Installer user-interface level
+  int32_t askFirst;               // nonzero: ask before anything else; 0: install without asking
+  int32_t uiLevel;                // Windows Installer user-interface level (5: full)
   const LanguageEntry* languages;
 };
 
@@ -44,13 +54,3 @@ struct EngineUpgradeEntry {
 };
 
 extern const EngineUpgradeEntry g_engineUpgrade;
-
-// How many times a package or redistributable download is tried in all, from
-// the build option PELORIN_DOWNLOAD_TRIES (1 to 10). A build option and not a
-// record, because it is the vendor's choice for its users' networks, not a
-// property of one product. 1 tries once: a failure ends the run at once. Above
-// 1 only a transient failure (a connection refused, reset or cut short, no
-// data for too long, a busy or failing server) is tried again, after a wait,
-// from where the earlier try stopped when the server allows it; a missing
-// file, a file that fails its check and the user's Cancel never are.
-extern const unsigned g_downloadTries;

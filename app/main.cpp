@@ -1,17 +1,16 @@
-// The application object of the setup executable. It is built before the
-// framework starts and lives as long as the process.
+// The application object of the setup executable, built before the framework
+// starts and living as long as the process, and the program's entry point,
+// which hands over to it.
+#include "afx/system_library.h"
 #include "app/app.h"
-#include "app/config.h"
 
 static CPelorinApp theApp;
 
 CPelorinApp& App() { return theApp; }
 
-// The pinned signers, g_trustedSigner (install/signature.h), are defined in a
-// source that the build makes from the setup's option.
-
-#ifndef PELORIN_DOWNLOAD_TRIES
-#define PELORIN_DOWNLOAD_TRIES 1
-#endif
-// The download tries chosen by the build option (see app/config.h).
-extern const unsigned g_downloadTries = PELORIN_DOWNLOAD_TRIES;
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int) {
+  // Before anything else loads a library.
+  RestrictLibrarySearch();
+  CWinApp* app = AfxGetApp();
+  return app ? app->WinMain(instance, commandLine) : (int)kResultStartupFailed;
+}

@@ -5,7 +5,7 @@
 
 #include "afx/handles.h"
 #include "afx/system_library.h"
-#include "app/seams.h"
+#include "afx/seams.h"
 
 namespace {
 

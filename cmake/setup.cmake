@@ -7,10 +7,10 @@
 set(PELORIN_WINDOWS_SOURCES
     afx/afxwin.cpp
     afx/runtime.cpp
+    afx/seams.cpp
     afx/system_library.cpp
     app/app.cpp
     app/worker.cpp
-    app/seams.cpp
     app/probes.cpp
     engine/binding.cpp
     engine/child_process.cpp
@@ -39,7 +39,9 @@ list(TRANSFORM PELORIN_WINDOWS_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/" OUTPUT_VAR
 add_library(pelorin_lib STATIC ${_portable} ${_windows})
 target_include_directories(pelorin_lib PUBLIC "${CMAKE_SOURCE_DIR}")
 target_compile_definitions(pelorin_lib PUBLIC ${PELORIN_DEFINITIONS})
-target_compile_options(pelorin_lib PRIVATE ${PELORIN_SIZE_FLAGS} -Wall -Wextra)
+# A record's fields are named, and those left out are zero on purpose.
+set(PELORIN_WARNINGS -Wall -Wextra -Wno-missing-field-initializers)
+target_compile_options(pelorin_lib PRIVATE ${PELORIN_SIZE_FLAGS} ${PELORIN_WARNINGS})
 # Only libraries that Windows always takes from its system folder are imported
 # statically; every other one is loaded at run time from the system folder.
 target_link_libraries(pelorin_lib PUBLIC user32 gdi32 advapi32 shell32 ole32 oleaut32 uuid)
@@ -81,24 +83,18 @@ function(pelorin_add_setup target)
     message(FATAL_ERROR "The trusted signer of ${target}, '${S_TRUSTED_SIGNER}', has ${_wrong}. "
         "Give SHA-256 hashes of public keys (64 hex digits) or \"self\", separated by \";\", or nothing.")
   endif()
-  # The pin as a source of its own: a ";" cannot pass through a compile
-  # definition.
-  set(_pin_source "${CMAKE_CURRENT_BINARY_DIR}/${target}_trusted_signer.cpp")
-  file(CONFIGURE OUTPUT "${_pin_source}" CONTENT
-      "// Made by pelorin_add_setup from the setup's TRUSTED_SIGNER.\n#include \"install/signature.h\"\n\nconst wchar_t* const g_trustedSigner = L\"${S_TRUSTED_SIGNER}\";\n")
-  add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/afx/winmain.cpp" "${CMAKE_SOURCE_DIR}/app/main.cpp"
-      "${S_CONFIG_SOURCE}" "${_pin_source}" "${PELORIN_RESOURCES}")
+  # The options as one source of their own (app/build_options.h): a ";" of a
+  # pin list could not pass through a compile definition.
+  set(_options_source "${CMAKE_CURRENT_BINARY_DIR}/${target}_build_options.cpp")
+  configure_file("${CMAKE_SOURCE_DIR}/cmake/build_options.cpp.in" "${_options_source}" @ONLY)
+  add_executable(${target} WIN32 "${CMAKE_SOURCE_DIR}/app/main.cpp"
+      "${S_CONFIG_SOURCE}" "${_options_source}" "${PELORIN_RESOURCES}")
   add_dependencies(${target} pelorin_icon)
   if(S_OUTPUT_NAME)
     set_target_properties(${target} PROPERTIES OUTPUT_NAME "${S_OUTPUT_NAME}")
   endif()
   target_include_directories(${target} PRIVATE "${CMAKE_SOURCE_DIR}" "${CMAKE_BINARY_DIR}")
-  # Wide string literals for the C preprocessor.
-  target_compile_definitions(${target} PRIVATE
-      "PELORIN_DOWNLOAD_URL=L\"${S_DOWNLOAD_URL}\""
-      "PELORIN_ENGINE_URL=L\"${S_ENGINE_URL}\""
-      "PELORIN_DOWNLOAD_TRIES=${S_DOWNLOAD_TRIES}")
-  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PELORIN_SIZE_FLAGS} -Wall -Wextra -municode>)
+  target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${PELORIN_SIZE_FLAGS} ${PELORIN_WARNINGS} -municode>)
   # --no-insert-timestamp: the header's link time (and the checksum over it)
   # would be the only bytes in which two builds of one commit differ.
   target_link_options(${target} PRIVATE -municode -static -s -Wl,--gc-sections

@@ -2,7 +2,6 @@
 
 #include "afx/handles.h"
 #include "afx/system_library.h"
-#include "app/app.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
@@ -65,12 +64,11 @@ HMODULE LoadInstallerEngine() {
   return engine ? engine : LoadSystemLibrary(L"msi.dll");
 }
 
-SetupResult BindInstallerEngine() {
-  MsiApi& msi = App().m_msi;
-  msi.module = LoadInstallerEngine();
+SetupResult BindInstallerEngine(MsiApi& msi) {
+  if (!msi.module) msi.module = LoadInstallerEngine();
   if (!msi.module) {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
-    return ERROR_INSTALL_FAILURE;
+    return kResultInstallFailure;
   }
   HMODULE engine = msi.module;
   bool bound = (msi.MsiSetInternalUI = MODULE_PROC(engine, MsiSetInternalUI)) &&
@@ -84,10 +82,9 @@ SetupResult BindInstallerEngine() {
                (msi.MsiViewFetch = MODULE_PROC(engine, MsiViewFetch)) &&
                (msi.MsiRecordGetStringW = MODULE_PROC(engine, MsiRecordGetStringW)) &&
                (msi.MsiCloseHandle = MODULE_PROC(engine, MsiCloseHandle));
-  // The module stays with the application, which releases it at the end.
   if (!bound) {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
-    return ERROR_INSTALL_FAILURE;
+    return kResultInstallFailure;
   }
   return 0;
 }

@@ -6,13 +6,16 @@
 
 #include "afx/wstring.h"
 #include "app/setup_result.h"
+#include "engine/msi_api.h"
 
 // Where the engine registers its folder.
 #define INSTALLER_KEY L"Software\\Microsoft\\Windows\\CurrentVersion\\Installer"
 
-// Loads msi.dll (the registered one first, then the system's) and resolves
-// its entries into the application's MsiApi; 0, or 1603 after message 29.
-SetupResult BindInstallerEngine();
+// Resolves the entries of the engine in `msi.module` into `msi`, loading the
+// engine first (LoadInstallerEngine) when none is loaded; 0, or 1603 after
+// message 29. The module stays loaded, also after a failure, for its owner to
+// release.
+SetupResult BindInstallerEngine(MsiApi& msi);
 
 // Loads the engine the setup works with: the registered one when it loads,
 // else the system's. Null when neither does.

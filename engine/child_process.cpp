@@ -31,13 +31,13 @@ struct Buffer {
 // why it could not run.
 SetupResult RunChild(size_t size, std::initializer_list<const wchar_t*> parts) {
   Buffer commandLine(size);
-  if (!commandLine.text) return ERROR_OUTOFMEMORY;
+  if (!commandLine.text) return kResultOutOfMemory;
   // Bounded copies: a size that the paths do not add up to (or one beyond
   // what a command line can hold) is refused instead of overrunning.
   const wchar_t* const* part = parts.begin();
-  if (FAILED(StringCchCopyW(commandLine.text, size, *part))) return ERROR_INSTALL_FAILURE;
+  if (FAILED(StringCchCopyW(commandLine.text, size, *part))) return kResultInstallFailure;
   for (++part; part != parts.end(); ++part)
-    if (FAILED(StringCchCatW(commandLine.text, size, *part))) return ERROR_INSTALL_FAILURE;
+    if (FAILED(StringCchCatW(commandLine.text, size, *part))) return kResultInstallFailure;
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);

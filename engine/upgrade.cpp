@@ -1,32 +1,27 @@
 #include "engine/upgrade.h"
 
-#include "afx/system_library.h"
-#include "app/app.h"
+#include "afx/seams.h"
 #include "app/config.h"
-#include "app/seams.h"
 #include "engine/binding.h"
 #include "engine/child_process.h"
 #include "engine/version.h"
 #include "install/fetch.h"
 #include "install/package.h"
 #include "install/processor.h"
-#include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
-bool IsEngineUpgradeNeeded() {
-  WString engine;
-  // The engine that will be bound is the one judged: loaded the same way,
-  // and read from the file it was loaded from.
-  HMODULE module = LoadInstallerEngine();
-  if (module) {
-    wchar_t* buffer = engine.Buffer(520);
-    if (buffer && GetModuleFileNameW(module, buffer, 520) != 0) engine.SetLengthFromBuffer();
-    FreeLibrary(module);
+bool IsEngineUpgradeNeeded(HMODULE engine) {
+  // The engine that will be bound is the one judged, read from the file it
+  // was loaded from.
+  WString path;
+  if (engine) {
+    wchar_t* buffer = path.Buffer(520);
+    if (buffer && GetModuleFileNameW(engine, buffer, 520) != 0) path.SetLengthFromBuffer();
   }
-  if (engine.empty()) return true;
+  if (path.empty()) return true;
   DWORD versionMS = 0;
-  if (g_seams.readEngineVersion(engine.c_str(), &versionMS) != 0) return true;
+  if (Seam(g_seams.readEngineVersion, GetFileVersionMS)(path.c_str(), &versionMS) != 0) return true;
   return VersionNumber(versionMS) < (uint32_t)g_engineUpgrade.minimumVersion;
 }
 
@@ -37,18 +32,13 @@ namespace {
 // upgrade.
 class RedistributableSteps : public HeldFileSteps {
 public:
-  RedistributableSteps(const wchar_t* fileName, WString& path, UniqueHandle& held)
-      : HeldFileSteps(App().m_progressDlg, fileName, MSG_ENGINE_NOT_FOUND, path, held) {}
+  RedistributableSteps(CPelorinApp& app, const wchar_t* fileName, WString& path, UniqueHandle& held)
+      : HeldFileSteps(app.m_progressDlg, fileName, MSG_ENGINE_NOT_FOUND, path, held), m_checker(app.m_exePath) {}
 
   bool LocalIsCurrent() override { return true; }
   bool CanDownload() override { return true; }
-  Verdict Check() override {
-    SetupResult verdict = RunSignatureCheck(App().m_exePath.c_str(), m_path.c_str());
-    if (verdict == 0) return Verdict::kTrusted;
-    if (verdict == (SetupResult)TRUST_E_PROVIDER_UNKNOWN) return Verdict::kUnsupported;
-    // Not trusted, and also a check that could not run: never run an
-    // unchecked file.
-    return Verdict::kNotTrusted;
+  SignatureCheck Check() override {
+    return VerdictOfExitCode(RunSignatureCheck(m_checker.c_str(), m_path.c_str()));
   }
   void ShowStatus(FetchStatus status) override {
     if (status == FetchStatus::kDownloading)
@@ -63,12 +53,14 @@ protected:
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
     return false;
   }
+
+private:
+  const WString& m_checker;  // the setup's own file, which checks in a second instance
 };
 
 }  // namespace
 
-SetupResult UpgradeInstallerEngine() {
-  CPelorinApp& app = App();
+SetupResult UpgradeInstallerEngine(CPelorinApp& app) {
   const wchar_t* fileName;
   if (app.m_notNt) {
     fileName = g_engineUpgrade.ansiInstaller;
@@ -77,7 +69,7 @@ SetupResult UpgradeInstallerEngine() {
   } else {
     // The redistributable exists for x86 only; 64-bit systems, and a
     // processor that cannot be told, are left as they are.
-    return ERROR_INSTALL_PLATFORM_UNSUPPORTED;
+    return kResultPlatformUnsupported;
   }
 
   // The checker is the setup's own file, held since the start (without that
@@ -86,38 +78,38 @@ SetupResult UpgradeInstallerEngine() {
   // redistributable can be checked, so none is fetched.
   if (!app.m_exeHold || app.m_exePath.length() >= MAX_PATH) {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
-    return ERROR_INSTALL_FAILURE;
+    return kResultInstallFailure;
   }
   WString upgradePath;
   if (!upgradePath.Append(app.m_exeDir) || !upgradePath.Append(fileName)) {
     ShowMessage(MSG_ENGINE_UPGRADE_FAILED, MB_OK | MB_ICONERROR);
-    return ERROR_OUTOFMEMORY;
+    return kResultOutOfMemory;
   }
   // Held from before its check until its process has ended, so that nobody
   // can swap it in between.
   UniqueHandle held;
-  RedistributableSteps steps(fileName, upgradePath, held);
+  RedistributableSteps steps(app, fileName, upgradePath, held);
   SetupResult fetched = FetchTrusted(steps);
   if (fetched != 0) return fetched;
   DWORD versionMS = 0;
   if (GetFileVersionMS(upgradePath.c_str(), &versionMS) != 0 || !PassesEngineGate(VersionNumber(versionMS))) {
     ShowError(MSG_ENGINE_INVALID, {upgradePath.c_str()});
-    return ERROR_INVALID_PARAMETER;
+    return kResultInvalidParameter;
   }
 
   // The last moment at which a Cancel stops the upgrade: once started, the
   // redistributable runs to its end.
-  if (app.m_progressDlg.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
+  if (app.m_progressDlg.TellIfCancelled()) return kResultCancelled;
   SetupResult result = RunEngineUpgrade(upgradePath.c_str());
   switch (result) {
     case 0:
-    case ERROR_SUCCESS_REBOOT_INITIATED:
-    case ERROR_SUCCESS_REBOOT_REQUIRED:
+    case kResultRestartInitiated:
+    case kResultRestartRequired:
       return result;
-    case ERROR_INSTALL_USEREXIT:
+    case kResultCancelled:
       ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING);
       return result;
-    case ERROR_FILE_NOT_FOUND:
+    case kResultFileNotFound:
       ShowError(MSG_ENGINE_NOT_FOUND, {upgradePath.c_str()});
       return result;
     default:

@@ -33,7 +33,7 @@ SetupResult CheckOperation(const wchar_t* operation, bool isPatch, bool* updateM
   for (int i = 0; i < 3 && !known; ++i) known = SameKeyword(keyword, allowed[i]);
   if (!known) {
     ShowError(MSG_BAD_OPERATION, {keyword});
-    return ERROR_INVALID_PARAMETER;
+    return kResultInvalidParameter;
   }
   *updateMode = SameKeyword(keyword, L"MINPATCH") || SameKeyword(keyword, L"INSTALLUPD") ||
                 (isPatch && SameKeyword(keyword, L"DEFAULT"));
@@ -45,7 +45,7 @@ SetupResult RunInstallerAction(CPelorinApp& app, const ProductEntry& product, co
   // A Cancel pressed while the package was checked counts until this moment;
   // from here on the engine's own user interface is what the user sees, and
   // the engine's own Cancel.
-  if (!app.m_progressDlg.HandOverToEngine()) return ERROR_INSTALL_USEREXIT;
+  if (!app.m_progressDlg.HandOverToEngine()) return kResultCancelled;
   const MsiApi& msi = app.m_msi;
   msi.MsiSetInternalUI((INSTALLUILEVEL)product.uiLevel, nullptr);
 

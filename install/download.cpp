@@ -2,7 +2,7 @@
 
 #include "afx/system_library.h"
 #include "afx/afxwin.h"
-#include "app/seams.h"
+#include "afx/seams.h"
 
 #include <sddl.h>
 #include <wininet.h>

@@ -21,9 +21,6 @@
 #include "afx/wstring.h"
 #include "app/cancel_state.h"
 
-// A transfer that receives no byte for this long fails like any failed
-// download: a server that stops sending must not hold the setup forever.
-const DWORD kDownloadNoDataLimitMs = 60 * 1000;
 // Once Cancel has asked the platform's download to stop, how long the window
 // waits for it to return before it ends the setup itself: some platforms
 // read on through the rest of an announced body before they let go of the

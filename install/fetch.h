@@ -11,17 +11,12 @@
 #pragma once
 
 #include "app/setup_result.h"
+#include "install/signature_check.h"
 
 enum class LocalCopyState {
   kAbsent,   // nothing there (or a path too long for the Windows Installer)
   kHeld,     // there, and held
   kRefused,  // someone has it open for writing: not trusted, the user told
-};
-
-enum class Verdict {
-  kTrusted,
-  kNotTrusted,
-  kUnsupported,  // the system cannot check signatures
 };
 
 enum class Downloaded {
@@ -50,7 +45,7 @@ public:
   virtual bool CanDownload() = 0;
   virtual Downloaded DownloadAndHold() = 0;
   // Checks the held file (the copy beside the setup, or the download).
-  virtual Verdict Check() = 0;
+  virtual SignatureCheck Check() = 0;
   // Lets go of the held file.
   virtual void Release() = 0;
   virtual void ShowStatus(FetchStatus status) = 0;

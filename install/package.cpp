@@ -35,7 +35,7 @@ SetupResult ChoosePackage(const LanguageEntry& language, BOOL notNt, PackageChoi
   if (choice->file) return 0;
   ShowMessage(MSG_NO_PACKAGE_FOR_SYSTEM, MB_OK | MB_ICONERROR);
   // Not the user's cancel (1602), which scripts read differently.
-  return ERROR_INSTALL_PLATFORM_UNSUPPORTED;
+  return kResultPlatformUnsupported;
 }
 
 bool ReadPackageProperty(const MsiApi& msi, const wchar_t* path, const wchar_t* query, DWORD capacity,
@@ -86,12 +86,8 @@ public:
     return !m_product.productVersion || IsLocalPackageCurrent(m_app.m_msi, m_path.c_str(), m_product.productVersion);
   }
   bool CanDownload() override { return m_product.downloadUrl != nullptr; }
-  Verdict Check() override {
-    switch (VerifyFileSignature(m_app.m_exePath.c_str(), m_path.c_str(), m_progress.m_hWnd, m_held.get())) {
-      case SignatureTrusted: return Verdict::kTrusted;
-      case SignatureUnsupported: return Verdict::kUnsupported;
-      default: return Verdict::kNotTrusted;
-    }
+  SignatureCheck Check() override {
+    return VerifyFileSignature(m_app.m_exePath.c_str(), m_path.c_str(), m_progress.m_hWnd, m_held.get());
   }
   void ShowStatus(FetchStatus status) override {
     UINT id = status == FetchStatus::kDownloading ? MSG_DOWNLOADING_PACKAGE : MSG_VERIFYING_SIGNATURE;

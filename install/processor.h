@@ -3,8 +3,6 @@
 // itself is not the one a package must fit.
 #pragma once
 
-#include <windows.h>
-
 #include <stdint.h>
 
 // A machine type with the values of the image file machine constants:
@@ -14,8 +12,3 @@ typedef uint16_t ProcessorKind;
 // The native machine type; remembered after the first success, so a failed
 // detection is tried again by the next call.
 ProcessorKind GetNativeMachine();
-
-#include "app/seams.h"
-
-// Finds IsWow64Process2 in kernel32 (null on systems before Windows 10 1511).
-IsWow64Process2Fn FindIsWow64Process2(HMODULE kernel);

@@ -17,25 +17,25 @@ SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
     int answer = ShowMessageText(question.c_str(), MB_YESNO | MB_ICONQUESTION);
     // A question that could not be shown was not answered (Yes and No are
     // the only answers): nothing is installed, and that is no success.
-    if (answer != IDYES && answer != IDNO) return ERROR_INSTALL_FAILURE;
+    if (answer != IDYES && answer != IDNO) return kResultInstallFailure;
     if (answer != IDYES) return 0;
   }
 
   const LanguageEntry* languages = product.languages;
-  if (!languages || languages[0].langId == 0) return ERROR_BAD_ARGUMENTS;
+  if (!languages || languages[0].langId == 0) return kResultBadArguments;
   const LanguageEntry* chosen = languages;
   if (languages[1].langId != 0) {
     // Cancelling the choice is the user's answer, not a failure to tell.
     bool shown = true;
     chosen = ChooseLanguage(languages, app.m_langId, &shown);
-    if (!shown) return ERROR_INSTALL_FAILURE;
-    if (!chosen) return ERROR_INSTALL_USEREXIT;
+    if (!shown) return kResultInstallFailure;
+    if (!chosen) return kResultCancelled;
   }
   // A later product's choice starts from this one.
   app.m_langId = chosen->langId;
 
   app.m_progressDlg.SetHeadline(FormatMessageText(MSG_PLEASE_WAIT, {product.productName}).c_str());
-  if (app.m_progressDlg.TellIfCancelled()) return ERROR_INSTALL_USEREXIT;
+  if (app.m_progressDlg.TellIfCancelled()) return kResultCancelled;
 
   PackageChoice choice;
   SetupResult result = ChoosePackage(*chosen, app.m_notNt, &choice);
@@ -45,13 +45,13 @@ SetupResult InstallProduct(CPelorinApp& app, const ProductEntry& product) {
   wchar_t* adminTarget = nullptr;
   if (app.m_commandMode == ModeAdminInstall && !ParseAdminTarget(app.m_lpCmdLine, &adminTarget)) {
     ShowMessage(MSG_USAGE, MB_OK | MB_ICONINFORMATION);
-    return ERROR_INSTALL_FAILURE;
+    return kResultInstallFailure;
   }
   // A folder the engine cannot take as it is given is refused before anything
   // is read or run.
   if (adminTarget && !AdminTargetAcceptable(adminTarget)) {
     ShowError(MSG_INVALID_PATH, {adminTarget});
-    return ERROR_INSTALL_FAILURE;
+    return kResultInstallFailure;
   }
   bool updateMode = false;
   result = CheckOperation(product.operation, choice.isPatch, &updateMode);

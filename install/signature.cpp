@@ -5,11 +5,10 @@
 #include <wchar.h>
 
 #include "afx/system_library.h"
-#include "app/seams.h"
+#include "app/build_options.h"
+#include "afx/seams.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
-
-decltype(&WinVerifyTrust) FindWinVerifyTrust(HMODULE wintrust) { return MODULE_PROC(wintrust, WinVerifyTrust); }
 
 namespace {
 
@@ -141,8 +140,9 @@ SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSig
   if (signer) *signer = nullptr;
 
   SystemLibrary wintrust(L"wintrust.dll");
-  auto verify = wintrust ? g_seams.findWinVerifyTrust(wintrust.get()) : nullptr;
-  if (!verify || !SYSTEM_PROC(wintrust, WTHelperProvDataFromStateData) ||
+  auto verify =
+      g_seams.findWinVerifyTrust ? g_seams.findWinVerifyTrust(wintrust.get()) : SYSTEM_PROC(wintrust, WinVerifyTrust);
+  if (!wintrust || !verify || !SYSTEM_PROC(wintrust, WTHelperProvDataFromStateData) ||
       !SYSTEM_PROC(wintrust, WTHelperGetProvSignerFromChain) || !SYSTEM_PROC(wintrust, WTHelperGetProvCertFromChain))
     return SignatureUnsupported;
 
@@ -192,7 +192,7 @@ namespace {
 // signer is pinned or the file's signer (`signer`, or read from the file when
 // not yet known) has the pinned key.
 SignatureCheck Pinned(PCCERT_CONTEXT signer, const wchar_t* file, HANDLE fileHandle) {
-  if (!g_trustedSigner || !g_trustedSigner[0]) return SignatureTrusted;
+  if (!g_trustedSigner[0]) return SignatureTrusted;
   if (signer) return MatchesPin(signer, g_trustedSigner) ? SignatureTrusted : SignatureNotTrusted;
   SystemLibrary crypt32(L"crypt32.dll");
   auto freeCertificate = SYSTEM_PROC(crypt32, CertFreeCertificateContext);
@@ -243,7 +243,7 @@ SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* 
 
 void PinSetupSigner(const wchar_t* setupFile, HANDLE setupHandle) {
   g_setupKey[0] = L'\0';
-  if (!g_trustedSigner || !wcsstr(g_trustedSigner, L"self") || !setupHandle) return;
+  if (!wcsstr(g_trustedSigner, L"self") || !setupHandle) return;
   SystemLibrary crypt32(L"crypt32.dll");
   auto freeCertificate = SYSTEM_PROC(crypt32, CertFreeCertificateContext);
   if (!freeCertificate) return;

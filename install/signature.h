@@ -10,12 +10,7 @@
 
 #include "afx/handles.h"
 #include "install/fetch.h"
-
-enum SignatureCheck {
-  SignatureUnsupported = 0,  // the system cannot check signatures
-  SignatureTrusted = 1,
-  SignatureNotTrusted = 2,
-};
+#include "install/signature_check.h"
 
 // Checks `file`. `referenceFile` (the setup itself) decides how much of the
 // system's trust dialog may be shown: a file signed with the same certificate
@@ -29,13 +24,6 @@ enum SignatureCheck {
 // trusted, whatever else the system trusts.
 SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* file, HWND owner,
                                    HANDLE fileHandle = nullptr);
-
-// The pinned signers, or empty for none: entries separated by ";", each the
-// SHA-256 of a signing certificate's public key (its encoded
-// SubjectPublicKeyInfo) in hex, or "self", the key that signs the setup
-// itself. A list lets a vendor ship today's key and the next one. Compiled
-// into each setup from its build option, which the build checks.
-extern const wchar_t* const g_trustedSigner;
 
 // Reads the key that "self" stands for from the setup's own file, held open
 // as `setupHandle`, when the pin names it. Called once at start-up, before
@@ -63,6 +51,3 @@ LocalCopyState HoldLocalCopy(const wchar_t* path, UniqueHandle& held);
 // `fileHandle`, when given, is the file opened for reading.
 SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer,
                           HANDLE fileHandle = nullptr);
-
-// Finds WinVerifyTrust in the loaded wintrust.dll.
-decltype(&WinVerifyTrust) FindWinVerifyTrust(HMODULE wintrust);

@@ -40,7 +40,7 @@ void ShowError(UINT id, std::initializer_list<MessageInsert> inserts) {
 
 SetupResult TellOutOfMemory() {
   ShowMessage(MSG_OUT_OF_MEMORY, MB_OK | MB_ICONERROR);
-  return ERROR_OUTOFMEMORY;
+  return kResultOutOfMemory;
 }
 
 void ReportInstallerResult(SetupResult result) {

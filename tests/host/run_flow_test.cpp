@@ -90,11 +90,11 @@ TEST(CancelState, WindowAndWorkerNeverBothTellNorNeither) {
 struct FetchRow {
   const char* what;
   LocalCopyState local;
-  Verdict localVerdict;
+  SignatureCheck localVerdict;
   bool current;
   bool canDownload;
   Downloaded downloaded;
-  Verdict downloadVerdict;
+  SignatureCheck downloadVerdict;
   int cancelAt;  // the checkpoint (1 = first) at which Cancel is seen; 0 never
   SetupResult result;
   const char* log;
@@ -111,7 +111,7 @@ public:
   Downloaded DownloadAndHold() override {
     return Add("download"), downloaded = true, held = r.downloaded == Downloaded::kHeld, r.downloaded;
   }
-  Verdict Check() override { return Add(held ? "check" : "check-unheld"), downloaded ? r.downloadVerdict : r.localVerdict; }
+  SignatureCheck Check() override { return Add(held ? "check" : "check-unheld"), downloaded ? r.downloadVerdict : r.localVerdict; }
   void Release() override { Add("release"), held = false; }
   void ShowStatus(FetchStatus status) override { Add(status == FetchStatus::kVerifying ? "19" : "18"); }
   bool Cancelled() override { return ++checkpoints == r.cancelAt && (Add("24"), true); }
@@ -128,47 +128,46 @@ private:
 };
 
 using L = LocalCopyState;
-using V = Verdict;
 using D = Downloaded;
 
 const FetchRow kFetchRows[] = {
-    {"a trusted current copy beside the setup is used, nothing downloaded", L::kHeld, V::kTrusted, true, true,
-     D::kFailed, V::kTrusted, 0, 0, "hold-local 19 check current?"},
-    {"a trusted copy of another version is replaced by the download", L::kHeld, V::kTrusted, false, true, D::kHeld,
-     V::kTrusted, 0, 0, "hold-local 19 check current? release 18 download 19 check"},
-    {"an untrusted copy is never asked its version, and is replaced", L::kHeld, V::kNotTrusted, true, true,
-     D::kHeld, V::kTrusted, 0, 0, "hold-local 19 check release 18 download 19 check"},
-    {"an untrusted copy without a download address is named untrusted", L::kHeld, V::kNotTrusted, true, false,
-     D::kHeld, V::kTrusted, 0, 4, "hold-local 19 check release 22-local"},
-    {"a copy of another version without a download address is named missing", L::kHeld, V::kTrusted, false, false,
-     D::kHeld, V::kTrusted, 0, 2, "hold-local 19 check current? release 13-local"},
-    {"no copy and no download address", L::kAbsent, V::kTrusted, true, false, D::kHeld, V::kTrusted, 0, 2,
+    {"a trusted current copy beside the setup is used, nothing downloaded", L::kHeld, SignatureTrusted, true, true,
+     D::kFailed, SignatureTrusted, 0, 0, "hold-local 19 check current?"},
+    {"a trusted copy of another version is replaced by the download", L::kHeld, SignatureTrusted, false, true, D::kHeld,
+     SignatureTrusted, 0, 0, "hold-local 19 check current? release 18 download 19 check"},
+    {"an untrusted copy is never asked its version, and is replaced", L::kHeld, SignatureNotTrusted, true, true,
+     D::kHeld, SignatureTrusted, 0, 0, "hold-local 19 check release 18 download 19 check"},
+    {"an untrusted copy without a download address is named untrusted", L::kHeld, SignatureNotTrusted, true, false,
+     D::kHeld, SignatureTrusted, 0, 4, "hold-local 19 check release 22-local"},
+    {"a copy of another version without a download address is named missing", L::kHeld, SignatureTrusted, false, false,
+     D::kHeld, SignatureTrusted, 0, 2, "hold-local 19 check current? release 13-local"},
+    {"no copy and no download address", L::kAbsent, SignatureTrusted, true, false, D::kHeld, SignatureTrusted, 0, 2,
      "hold-local 13-local"},
-    {"a copy open for writing is refused, the user told by the hold", L::kRefused, V::kTrusted, true, true,
-     D::kHeld, V::kTrusted, 0, 4, "hold-local"},
-    {"a system that cannot check stops at the copy beside the setup", L::kHeld, V::kUnsupported, true, true,
-     D::kHeld, V::kTrusted, 0, 120, "hold-local 19 check 21"},
-    {"a trusted download is used", L::kAbsent, V::kTrusted, true, true, D::kHeld, V::kTrusted, 0, 0,
+    {"a copy open for writing is refused, the user told by the hold", L::kRefused, SignatureTrusted, true, true,
+     D::kHeld, SignatureTrusted, 0, 4, "hold-local"},
+    {"a system that cannot check stops at the copy beside the setup", L::kHeld, SignatureUnsupported, true, true,
+     D::kHeld, SignatureTrusted, 0, 120, "hold-local 19 check 21"},
+    {"a trusted download is used", L::kAbsent, SignatureTrusted, true, true, D::kHeld, SignatureTrusted, 0, 0,
      "hold-local 18 download 19 check"},
-    {"a failed download names the URL", L::kAbsent, V::kTrusted, true, true, D::kFailed, V::kTrusted, 0, 2,
+    {"a failed download names the URL", L::kAbsent, SignatureTrusted, true, true, D::kFailed, SignatureTrusted, 0, 2,
      "hold-local 18 download 13-url"},
-    {"an untrusted download is let go and named", L::kAbsent, V::kTrusted, true, true, D::kHeld, V::kNotTrusted, 0,
+    {"an untrusted download is let go and named", L::kAbsent, SignatureTrusted, true, true, D::kHeld, SignatureNotTrusted, 0,
      4, "hold-local 18 download 19 check release 22"},
-    {"a download that cannot be held is not trusted, and not checked", L::kAbsent, V::kTrusted, true, true,
-     D::kNotHeld, V::kTrusted, 0, 4, "hold-local 18 download 22"},
-    {"a download where signatures cannot be checked", L::kAbsent, V::kTrusted, true, true, D::kHeld,
-     V::kUnsupported, 0, 120, "hold-local 18 download 19 check 21 release"},
-    {"memory running out while the URL is made", L::kAbsent, V::kTrusted, true, true, D::kOutOfMemory,
-     V::kTrusted, 0, 14, "hold-local 18 download"},
-    {"Cancel before the copy beside the setup is checked", L::kHeld, V::kTrusted, true, true, D::kHeld,
-     V::kTrusted, 1, 1602, "hold-local 19 24"},
-    {"Cancel before the download", L::kAbsent, V::kTrusted, true, true, D::kHeld, V::kTrusted, 1, 1602,
+    {"a download that cannot be held is not trusted, and not checked", L::kAbsent, SignatureTrusted, true, true,
+     D::kNotHeld, SignatureTrusted, 0, 4, "hold-local 18 download 22"},
+    {"a download where signatures cannot be checked", L::kAbsent, SignatureTrusted, true, true, D::kHeld,
+     SignatureUnsupported, 0, 120, "hold-local 18 download 19 check 21 release"},
+    {"memory running out while the URL is made", L::kAbsent, SignatureTrusted, true, true, D::kOutOfMemory,
+     SignatureTrusted, 0, 14, "hold-local 18 download"},
+    {"Cancel before the copy beside the setup is checked", L::kHeld, SignatureTrusted, true, true, D::kHeld,
+     SignatureTrusted, 1, 1602, "hold-local 19 24"},
+    {"Cancel before the download", L::kAbsent, SignatureTrusted, true, true, D::kHeld, SignatureTrusted, 1, 1602,
      "hold-local 18 24"},
-    {"Cancel that stopped the download is a cancel, not a failure", L::kAbsent, V::kTrusted, true, true,
-     D::kFailed, V::kTrusted, 2, 1602, "hold-local 18 download 24"},
-    {"Cancel right after a whole download lets it go unchecked", L::kAbsent, V::kTrusted, true, true, D::kHeld,
-     V::kTrusted, 2, 1602, "hold-local 18 download 24 release"},
-    {"Cancel before the download is checked", L::kAbsent, V::kTrusted, true, true, D::kHeld, V::kTrusted, 3, 1602,
+    {"Cancel that stopped the download is a cancel, not a failure", L::kAbsent, SignatureTrusted, true, true,
+     D::kFailed, SignatureTrusted, 2, 1602, "hold-local 18 download 24"},
+    {"Cancel right after a whole download lets it go unchecked", L::kAbsent, SignatureTrusted, true, true, D::kHeld,
+     SignatureTrusted, 2, 1602, "hold-local 18 download 24 release"},
+    {"Cancel before the download is checked", L::kAbsent, SignatureTrusted, true, true, D::kHeld, SignatureTrusted, 3, 1602,
      "hold-local 18 download 19 24 release"},
 };
 

@@ -1,7 +1,10 @@
 /* Starts a program and prints, in milliseconds, how long it took until the
    program had a visible top-level window; then ends the program.
 
-     first_window PROGRAM [ARGUMENT]
+     first_window [-c CONTROL] PROGRAM [ARGUMENT]
+
+   With -c only a window that holds a control of that ID counts (a dialog
+   that comes after the program's first window).
 
    Polls from inside Windows so that the figure does not depend on how often
    an X client could look. Exit code 0 when a window was seen within 60 s. */
@@ -10,6 +13,7 @@
 
 typedef struct {
   DWORD pid;
+  int control;
   BOOL seen;
 } Search;
 
@@ -17,7 +21,7 @@ static BOOL CALLBACK Look(HWND window, LPARAM parameter) {
   Search* search = (Search*)parameter;
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
-  if (pid == search->pid && IsWindowVisible(window)) {
+  if (pid == search->pid && IsWindowVisible(window) && (!search->control || GetDlgItem(window, search->control))) {
     search->seen = TRUE;
     return FALSE;
   }
@@ -25,8 +29,14 @@ static BOOL CALLBACK Look(HWND window, LPARAM parameter) {
 }
 
 int wmain(int argc, wchar_t** argv) {
+  int control = 0;
+  if (argc > 2 && wcscmp(argv[1], L"-c") == 0) {
+    control = _wtoi(argv[2]);
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 2 || argc > 3) {
-    fprintf(stderr, "usage: first_window PROGRAM [ARGUMENT]\n");
+    fprintf(stderr, "usage: first_window [-c CONTROL] PROGRAM [ARGUMENT]\n");
     return 2;
   }
   wchar_t commandLine[2 * MAX_PATH + 8];
@@ -46,7 +56,7 @@ int wmain(int argc, wchar_t** argv) {
     return 1;
   }
   CloseHandle(process.hThread);
-  Search search = {process.dwProcessId, FALSE};
+  Search search = {process.dwProcessId, control, FALSE};
   double elapsed = 0;
   for (;;) {
     EnumWindows(Look, (LPARAM)&search);

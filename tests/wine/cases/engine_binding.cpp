@@ -118,7 +118,7 @@ protected:
   // module that was loaded from `expected`: one of the test engines, or the
   // system's.
   void ExpectBound(const std::wstring& expected, bool testEngine = true) {
-    ASSERT_EQ(0u, BindInstallerEngine());
+    ASSERT_EQ(0u, BindInstallerEngine(App().m_msi));
     const MsiApi& msi = App().m_msi;
     ASSERT_NE(nullptr, msi.module);
     EXPECT_TRUE(SameFile(ModulePath(msi.module), expected))
@@ -264,7 +264,7 @@ struct BindingOutcome {
 
 BindingOutcome BindAndAnswerMessage() {
   BindingOutcome outcome;
-  outcome.box = AnswerOneBox([&] { outcome.result = BindInstallerEngine(); });
+  outcome.box = AnswerOneBox([&] { outcome.result = BindInstallerEngine(App().m_msi); });
   outcome.boxSeen = !outcome.box.text.empty();
   return outcome;
 }

@@ -15,7 +15,7 @@
 #include "install/action.h"
 #include "install/admin_target.h"
 #include "install/package.h"
-#include "app/seams.h"
+#include "afx/seams.h"
 #include "install/processor.h"
 #include "support/run.h"
 
@@ -56,16 +56,16 @@ BOOL WINAPI PlayedIsWow64Process(HANDLE, BOOL* underWow64) {
   return TRUE;
 }
 
-const LanguageEntry kEnglish = {0x0409,
-                                L"English",
-                                L"Tamaris.9x.En.msi",
-                                L"Tamaris.Win32.En.msi",
-                                L"Tamaris.x64.En.msi",
-                                L"Tamaris.ARM64.En.msi",
-                                L"Tamaris.9x.En.msp",
-                                L"Tamaris.Win32.En.msp",
-                                L"Tamaris.x64.En.msp",
-                                L"Tamaris.ARM64.En.msp"};
+const LanguageEntry kEnglish = {.langId = 0x0409,
+                                .displayName = L"English",
+                                .packageNonNt = L"Tamaris.9x.En.msi",
+                                .packageX86 = L"Tamaris.Win32.En.msi",
+                                .packageX64 = L"Tamaris.x64.En.msi",
+                                .packageArm64 = L"Tamaris.ARM64.En.msi",
+                                .patchNonNt = L"Tamaris.9x.En.msp",
+                                .patchX86 = L"Tamaris.Win32.En.msp",
+                                .patchX64 = L"Tamaris.x64.En.msp",
+                                .patchArm64 = L"Tamaris.ARM64.En.msp"};
 
 class ProcessorTest : public testing::Test {
 protected:
@@ -288,7 +288,8 @@ protected:
   // command line (argument text) is read for "/a", the operation checked.
   EngineCall Run(const wchar_t* operation, bool isPatch, const wchar_t* arguments = nullptr,
                  const wchar_t* configuredCommandLine = nullptr) {
-    ProductEntry product = {nullptr, operation, L"Tamaris", configuredCommandLine, L"4.12", 0, 3, nullptr};
+    ProductEntry product = {.operation = operation, .productName = L"Tamaris", .commandLine = configuredCommandLine,
+                            .productVersion = L"4.12", .uiLevel = 3};
     std::wstring argumentText = arguments ? arguments : L"";
     wchar_t* adminTarget = nullptr;
     App().m_commandMode = arguments ? ModeAdminInstall : ModeInstall;

@@ -19,7 +19,7 @@
 
 #include "afx/system_library.h"
 #include "app/probes.h"
-#include "app/seams.h"
+#include "afx/seams.h"
 #include "support/driver.h"
 
 using namespace pelorin_test;

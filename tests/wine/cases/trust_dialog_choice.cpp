@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "app/seams.h"
+#include "afx/seams.h"
 #include "install/signature.h"
 #include "support/driver.h"
 

@@ -17,7 +17,7 @@
 #include "app/worker.h"
 #include "engine/binding.h"
 #include "engine/upgrade.h"
-#include "app/seams.h"
+#include "afx/seams.h"
 #include "install/processor.h"
 #include "install/signature.h"
 #include "ui/messages.h"
@@ -97,7 +97,7 @@ Outcome RunSetupWorkerBy(RunScript script) {
   bool engineBound = false, restartPending = false;
   static_cast<RunResult&>(outcome) = RunInProcess(
       [&] {
-        result = SetupWorker(nullptr);
+        result = SetupWorker(&App());
         engineBound = App().m_msi.module != nullptr;
         restartPending = App().m_restartPending != FALSE;
       },
@@ -159,7 +159,6 @@ protected:
     seams_->findIsWow64Process2 = FindFakeIsWow64Process2;
     g_machine = IMAGE_FILE_MACHINE_I386;
     g_machineKnown = true;
-    ForgetNativeMachine();
     seams_->readEngineVersion = ReadOldEngineVersion;
     g_engineVersionMS = 0x00010014;
     seams_->exitWindowsEx = RecordRestart;
@@ -267,6 +266,14 @@ protected:
 
 // ------------------------------------------------------------ the gate
 
+// The judgement of the engine that the worker loads.
+bool IsEngineUpgradeNeeded() {
+  HMODULE engine = LoadInstallerEngine();
+  bool needed = ::IsEngineUpgradeNeeded(engine);
+  if (engine) FreeLibrary(engine);
+  return needed;
+}
+
 TEST_F(EngineUpgrade, RecentEngineIsNeitherQuestionedNorUpgraded) {
   seams_->readEngineVersion = GetFileVersionMS;  // Wine's own msi.dll, 4.5
   PlaceBesideSetup(L"engine-2_0.exe");
@@ -368,7 +375,7 @@ TEST_F(EngineUpgrade, NtOnAnotherProcessorThanX86EndsWith1633AndNoMessage) {
     SCOPED_TRACE(c.name);
     g_machine = c.machine;
     g_machineKnown = c.known;
-    ForgetNativeMachine();
+    seams_.Changed();
     SetAppPaths(setupFolder_.File(L"Pelorin.exe"));
 
     Outcome outcome = RunSetupWorker({IDYES});

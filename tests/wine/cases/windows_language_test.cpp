@@ -22,11 +22,11 @@ const LanguageEntry* ShippedLanguages() { return g_engineUpgrade.products[0].lan
 
 // More languages than ship, in an order that sorting changes.
 const LanguageEntry kFourLanguages[] = {
-    {0x0424, L"Sloven\u0161\u010Dina", nullptr, L"T.Sl.msi", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {0x0409, L"English", nullptr, L"T.En.msi", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {0x041C, L"Shqip", nullptr, L"T.Sq.msi", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {0x0410, L"Italiano", nullptr, L"T.It.msi", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {0, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {.langId = 0x0424, .displayName = L"Sloven\u0161\u010Dina", .packageX86 = L"T.Sl.msi"},
+    {.langId = 0x0409, .displayName = L"English", .packageX86 = L"T.En.msi"},
+    {.langId = 0x041C, .displayName = L"Shqip", .packageX86 = L"T.Sq.msi"},
+    {.langId = 0x0410, .displayName = L"Italiano", .packageX86 = L"T.It.msi"},
+    {},
 };
 
 const LanguageEntry* EntryOf(const LanguageEntry* languages, LANGID id) {

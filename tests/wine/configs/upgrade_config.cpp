@@ -9,10 +9,10 @@ wchar_t g_testEngineUrl[256] = L"http://127.0.0.1:1/MSI/2.0/";
 
 namespace {
 
-const ProductEntry kNoProducts[] = {
-    {nullptr, nullptr, nullptr, nullptr, nullptr, 0, 0, nullptr},
-};
+const ProductEntry kNoProducts[] = {{}};
 
 }  // namespace
 
-const EngineUpgradeEntry g_engineUpgrade = {g_testEngineUrl, L"InstMSIA.exe", L"InstMSIW.exe", 200, kNoProducts};
+const EngineUpgradeEntry g_engineUpgrade = {.baseUrl = g_testEngineUrl, .ansiInstaller = L"InstMSIA.exe",
+                                            .unicodeInstaller = L"InstMSIW.exe", .minimumVersion = 200,
+                                            .products = kNoProducts};

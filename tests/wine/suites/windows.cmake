@@ -31,9 +31,6 @@ add_executable(windows_screens "${_windows_dir}/tools/windows_screens.cpp" "${_w
     "${_windows_dir}/configs/test_config.cpp" "${_windows_dir}/support/run_in_process.cpp" "${PELORIN_RESOURCES}")
 add_dependencies(windows_screens pelorin_icon)
 target_include_directories(windows_screens PRIVATE "${CMAKE_BINARY_DIR}")
-target_compile_definitions(windows_screens PRIVATE
-    "PELORIN_DOWNLOAD_URL=L\"http://127.0.0.1:1/prenos/?paket=\""
-    "PELORIN_ENGINE_URL=L\"http://127.0.0.1:1/MSI/2.0/\"")
 target_compile_options(windows_screens PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-municode>)
 target_link_options(windows_screens PRIVATE -municode -static)
 target_link_libraries(windows_screens PRIVATE pelorin_lib pelorin_test_support)

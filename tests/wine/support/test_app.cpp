@@ -6,8 +6,11 @@ static CPelorinApp theApp;
 
 CPelorinApp& App() { return theApp; }
 
-// No signer is pinned in test programs; the pin is tried with a setup built
-// with one.
-extern const wchar_t* const g_trustedSigner = L"";
-// One try, the default build's; more are tried with a setup built with more.
+// The build options of test programs (app/build_options.h): nothing listens
+// at the addresses, no signer is pinned (the pin is tried with a setup built
+// with one), and one try, the default build's (more are tried with a setup
+// built with more).
+extern const wchar_t g_downloadUrl[] = L"http://127.0.0.1:1/prenos/?paket=";
+extern const wchar_t g_engineUrl[] = L"http://127.0.0.1:1/MSI/2.0/";
+extern const wchar_t g_trustedSigner[] = L"";
 extern const unsigned g_downloadTries = 1;

@@ -1,8 +1,10 @@
 // What the setup asks of the platform where a test must play a system that
 // Wine is not: an older NT or a non-NT platform, another processor, a system
 // without an entry, an engine older than any Wine carries, a restart. One
-// table, whose defaults are the real calls; a test changes it only through
-// ScopedSeams, which puts every entry back when the test's scope ends.
+// table whose defaults are the platform's own calls; an entry that finds or
+// reads something is null by default, and its caller then does the real
+// thing (see Seam). A test changes the table only through ScopedSeams, which
+// puts every entry back when the test's scope ends.
 #pragma once
 
 #include <windows.h>
@@ -10,8 +12,12 @@
 
 typedef BOOL(WINAPI* IsWow64Process2Fn)(HANDLE process, USHORT* processMachine, USHORT* nativeMachine);
 
+// A transfer that receives no byte for this long fails like any failed
+// download: a server that stops sending must not hold the setup forever.
+const DWORD kDownloadNoDataLimitMs = 60 * 1000;
+
 struct Seams {
-  // The loader's entries (a system without the safe search order).
+  // The loader's entries in kernel32 (a system without the safe search order).
   FARPROC (*findLoaderEntry)(const char* name);
   // System probes (version, rights, product suite, single-instance mutex).
   decltype(&GetVersionExW) getVersionEx;
@@ -29,25 +35,37 @@ struct Seams {
   decltype(&ExitWindowsEx) exitWindowsEx;
   // How long a download may receive nothing before it fails.
   DWORD downloadNoDataLimitMs;
+  // Changes whenever a test changes the table, so that an answer remembered
+  // from a seam (the native processor) is asked again.
+  unsigned generation;
 };
 
 extern Seams g_seams;
 
-// Forgets what the processor detection remembered (processor.cpp), so that a
-// changed seam is asked again.
-void ForgetNativeMachine();
+// The seam `entry` when a test has set it, else `real`.
+template <typename F>
+F* Seam(F* entry, F* real) {
+  return entry ? entry : real;
+}
 
 // Holds a copy of the table and puts it back on scope exit.
 class ScopedSeams {
 public:
-  ScopedSeams() : m_saved(g_seams) { ForgetNativeMachine(); }
+  ScopedSeams() : m_saved(g_seams) { ++g_seams.generation; }
   ~ScopedSeams() {
+    // Never back to a generation that an answer may have been remembered in.
+    unsigned next = g_seams.generation + 1;
     g_seams = m_saved;
-    ForgetNativeMachine();
+    g_seams.generation = next;
   }
   ScopedSeams(const ScopedSeams&) = delete;
   ScopedSeams& operator=(const ScopedSeams&) = delete;
-  Seams* operator->() { return &g_seams; }
+  // What the test's own seams answer has changed.
+  void Changed() { ++g_seams.generation; }
+  Seams* operator->() {
+    Changed();
+    return &g_seams;
+  }
 
 private:
   Seams m_saved;
