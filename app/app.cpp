@@ -3,7 +3,8 @@
 #include "app/config.h"
 #include "app/probes.h"
 #include "app/worker.h"
-#include "install/download.h"
+#include "install/held_file.h"
+#include "install/run_folder.h"
 #include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
@@ -89,7 +90,7 @@ BOOL CPelorinApp::InitInstance() {
     return FALSE;
   }
   // No other setup runs now: what an earlier run could not remove goes.
-  if (g_downloadTries > 1) RemoveStaleRunFolders();
+  RemoveStaleRunFolders();
 
   // The main window exists before the worker starts: the worker's message
   // boxes are owned by it and its status lines are written into it. Without

@@ -3,6 +3,7 @@
 #include "afx/system_library.h"
 #include "engine/binding.h"
 #include "install/download.h"
+#include "install/transfer_policy.h"
 #include "install/processor.h"
 #include "install/signature.h"
 
@@ -18,4 +19,5 @@ Seams g_seams = {
     GetFileVersionMS,
     ExitWindowsEx,
     kDownloadNoDataLimitMs,
+    kMaxDownloadBytes,
 };

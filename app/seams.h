@@ -29,6 +29,8 @@ struct Seams {
   decltype(&ExitWindowsEx) exitWindowsEx;
   // How long a download may receive nothing before it fails.
   DWORD downloadNoDataLimitMs;
+  // The largest file a download may bring (a test lowers it).
+  ULONGLONG downloadSizeLimit;
 };
 
 extern Seams g_seams;

@@ -8,7 +8,7 @@
 #include "app/seams.h"
 #include "engine/binding.h"
 #include "engine/upgrade.h"
-#include "install/download.h"
+#include "install/run_folder.h"
 #include "install/product.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
@@ -39,7 +39,8 @@ SetupResult EnsureInstallerEngine() {
 
 UINT SetupWorker(LPVOID) {
   CPelorinApp& app = App();
-  // Downloads go through the platform's URL monikers, which are COM objects.
+  // The system's dialogs that this thread shows (a signature's, a proxy's
+  // credentials prompt) may use COM.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   SetupResult result = EnsureInstallerEngine();
   if (result == 0) result = BindInstallerEngine();

@@ -34,7 +34,7 @@ EXPECTED_IMAGES = ([(s, 4, False) for s in FOUR_BPP_SIZES]
                    + [(s, 32, True) for s in PNG_SIZES])
 
 LANGUAGES = (1033, 1040, 1052, 1060)
-MESSAGE_IDS = [12, 13, 15] + list(range(16, 35)) + [36, 37, 38, 57344]
+MESSAGE_IDS = [12, 13, 15] + list(range(16, 35)) + [36, 37, 38, 39, 57344]
 
 RT_ICON, RT_STRING, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 6, 5, 14, 16, 24
 

@@ -26,7 +26,7 @@
 namespace {
 
 const unsigned kMessageIds[] = {12, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25,
-                                26, 27, 28, 29, 30, 31, 32, 33, 34, 36, 37, 38, 57344};
+                                26, 27, 28, 29, 30, 31, 32, 33, 34, 36, 37, 38, 39, 57344};
 const int kMessageCount = sizeof(kMessageIds) / sizeof(kMessageIds[0]);
 
 // English (United States), 1033.
@@ -56,6 +56,7 @@ const wchar_t* const kTexts1033[kMessageCount] = {
     L"The setup was unable to find appropriate install package for your operating system.",
     L"Usage:\n   /? :  Show this dialog.\n   /a :  Prepare an administrative install.\n   /a <full path to existing administrative install> :  Prepare/Patch administrative install in given folder.\n   /v <full path to file> :  Verify signature on file.\n",
     L"The download of '%1' was interrupted. Trying again in %2!d! seconds...",
+    L"Error %1!d!",
     L"Windows Installer Installation Wrapper",
 };
 
@@ -86,6 +87,7 @@ const wchar_t* const kTexts1040[kMessageCount] = {
     L"La procedura di installazione non trova il pacchetto installer per il suo sistema operativo.",
     L"Uso:\n   /? :  Mostra queste istruzioni.\n   /a :  Esegui installazione in modalità amministratore.\n   /a <percorso completo fino ad installazione in modalità amministratore> :  Prepara/Correggi l'installazione su modalità amministratore sul dato directory.\n   /v <percorso intero fino al file > :  Verifica firma file.\n",
     L"Il trasferimento di '%1' è stato interrotto. Nuovo tentativo tra %2!d! secondi...",
+    L"Errore %1!d!",
     L"Avvio programma Windows Installer",
 };
 
@@ -116,6 +118,7 @@ const wchar_t* const kTexts1052[kMessageCount] = {
     L"Parametrizimi nuk ishte në gjendje të gjente paketën e duhur të instalimit për sistemin tënd operativ.",
     L"Përdorimi:\n   /? :  Shfaqe këtë dialog.\n   /a :  Përgatit një instalim administrativ.\n   /a <full path to existing administrative install> :  Përgatit/Korrigjo instalimin administrativ në dosjen e dhënë.\n   /v <full path to file> :  Verifiko nënshkrimin në skedar.\n",
     L"Shkarkimi i '%1' u ndërpre. Do të provohet përsëri pas %2!d! sekondash ...",
+    L"Gabim %1!d!",
     L"Paketa e instalimit të Windows Installer-it.",
 };
 
@@ -146,6 +149,7 @@ const wchar_t* const kTexts1060[kMessageCount] = {
     L"Namestitev ni našla ustreznega namestitvenega paketa za vaš operacijski sistem.",
     L"Uporaba:\n   /? :  Pokaže ta navodila.\n   /a :  Pripravi skrbniško namestitev.\n   /a <polna pot do skrbniške namestitve> :  Pripravi/Popravi skrbniško namestitev na danem imeniku.\n   /v <polna pot do datoteke> :  Preveri podpis datoteke.\n",
     L"Prenos datoteke '%1' je bil prekinjen. Ponovni poskus čez %2!d! s ...",
+    L"Napaka %1!d!",
     L"Zaganjalnik programa Windows Installer",
 };
 

@@ -18,6 +18,7 @@
 #include "engine/binding.h"
 #include "engine/upgrade.h"
 #include "app/seams.h"
+#include "install/held_file.h"
 #include "install/processor.h"
 #include "install/signature.h"
 #include "ui/messages.h"

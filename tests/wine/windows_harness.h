@@ -30,13 +30,17 @@ protected:
   static HWND control(int id) { return GetDlgItem(window(), id); }
 };
 
-// A download under way as far as the window knows, for a test that hands it
-// the platform's reports itself; Tick() is its timer's, which moves the bar.
+// A download under way as far as the window knows, for a test that plays
+// the transfer's reports itself; Tick() is its timer's, which moves the bar.
 struct ShownDownload {
-  ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, (LPARAM)&download); }
-  ~ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, 0); }
+  ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), kDownloadMessage, 1, 0); }
+  ~ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), kDownloadMessage, 0, 0); }
   void Tick() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), WM_TIMER, 1, 0); }
-  CDownload download{App().m_progressDlg.m_cancelled};
+  // The transfer has `received` bytes of `total` (0: not announced).
+  static void Report(uint32_t received, uint32_t total) {
+    App().m_progressDlg.m_download.Announce(total);
+    App().m_progressDlg.m_download.Restart(received, GetTickCount());
+  }
 };
 
 // Runs `work` on a second thread, as the setup's worker, while this thread
