@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -450,6 +451,12 @@ bool RunResult::StatusShown(int control, const std::wstring& text) const {
 
 std::wstring Text13(const std::wstring& insert) {
   return Replace(L"Setup was unable to find the MSI package or patch '%1'.", insert);
+}
+void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url, const std::wstring& cause) {
+  const std::wstring head = Text13(url) + L"\n\n";
+  EXPECT_EQ(Printable(head), Printable(shown.substr(0, head.size())));
+  EXPECT_GT(shown.size(), head.size()) << "no cause: " << Printable(shown);
+  if (!cause.empty()) EXPECT_EQ(Printable(cause), Printable(shown.substr(std::min(head.size(), shown.size()))));
 }
 std::wstring Text16(const std::wstring& product) { return Replace(L"Please wait while '%1' is downloaded...", product); }
 std::wstring Text18(const std::wstring& file) { return Replace(L"Downloading package '%1' ...", file); }

@@ -161,6 +161,9 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script = {}, const 
 
 // The texts of the catalogue as an English-speaking user sees them.
 std::wstring Text13(const std::wstring& insert);
+// Message 13 of a failed download of `url`: the text, a blank line and the
+// cause (`cause`, or any when empty).
+void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url, const std::wstring& cause = L"");
 std::wstring Text16(const std::wstring& product);
 std::wstring Text18(const std::wstring& file);
 std::wstring Text19(const std::wstring& file);

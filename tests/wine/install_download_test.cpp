@@ -112,7 +112,7 @@ TEST_F(DownloadTest, UnsignedOrDamagedPackageIsRefused) {
 void ExpectDownloadFailedMessage(const RunResult& run) {
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
   const MessageBoxContent& box = run.boxes[0].content;
-  EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(box.text));
+  ExpectDownloadFailedText(box.text, PackageUrl(kPackage));
   EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.icon);
   EXPECT_EQ(std::vector<int>{IDOK}, box.ButtonIds());
   // Nothing was checked: no signature line.

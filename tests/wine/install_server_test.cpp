@@ -185,7 +185,7 @@ TEST_F(ServerTest, TransferWithoutDataForTheLimitIsAFailedDownload) {
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(2u, run.exitCode);
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(run.boxes[0].content.text));
+  ExpectDownloadFailedText(run.boxes[0].content.text, PackageUrl(kPackage));
   EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
   EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
   // After the limit of silence, not at the first pause, and soon after it.
@@ -245,7 +245,7 @@ TEST_F(ServerTest, BodyLongerThanAnnouncedAllAtOnceIsAFailedDownload) {
   } else {
     EXPECT_EQ(2u, run.exitCode);
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-    EXPECT_EQ(Printable(Text13(PackageUrl(kPackage))), Printable(run.boxes[0].content.text));
+    ExpectDownloadFailedText(run.boxes[0].content.text, PackageUrl(kPackage));
     EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
     ExpectNothingInstalled();
   }
@@ -340,6 +340,7 @@ struct RetryRow {
   size_t requests;
   const wchar_t* installed;  // the kind of the package installed, or null
   enum Check { kNone, kResumedAtTheCut, kWholeAgain, kCancelInTheWait } check;
+  const wchar_t* cause = L"";  // of a failed download, when it is known beforehand
 };
 
 const RetryRow kRetryRows[] = {
@@ -351,7 +352,8 @@ const RetryRow kRetryRows[] = {
      "root=older&mode=cut&cut_fraction=0.4&times=1&then_root=signed", 0, 2, L"signed", RetryRow::kWholeAgain},
     {"a busy server's Retry-After is waited for", L"retrying", "root=signed&mode=status&status=503&retry_after=1&times=1",
      0, 2, L"signed", RetryRow::kNone},
-    {"a missing file is asked for once", L"retrying", "mode=status&status=404", 2, 1, nullptr, RetryRow::kNone},
+    {"a missing file is asked for once", L"retrying", "mode=status&status=404", 2, 1, nullptr, RetryRow::kNone,
+     L"404 Not Found"},
     {"tries run out", L"retrying", "root=signed&mode=cut&cut_fraction=0.4", 2, 3, nullptr, RetryRow::kNone},
     {"Cancel in the wait between tries", L"retrying", "root=signed&mode=cut&cut_fraction=0.4", 1602, 1, nullptr,
      RetryRow::kCancelInTheWait},
@@ -395,7 +397,10 @@ TEST_F(ServerTest, TransientFailuresAreTriedAgainAndResumed) {
       ExpectInstalledOnly(run, Sample(row.installed, kPackage));
     } else {
       ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-      EXPECT_EQ(row.exitCode == 2 ? Text13(PackageUrl(kPackage)) : std::wstring(kText24), run.boxes[0].content.text);
+      if (row.exitCode == 2)
+        ExpectDownloadFailedText(run.boxes[0].content.text, PackageUrl(kPackage), row.cause);
+      else
+        EXPECT_EQ(Printable(kText24), Printable(run.boxes[0].content.text));
       ExpectNothingInstalled();
     }
     size_t whole = packageBytes_.size(), served = 0;

@@ -17,6 +17,7 @@
 #include "install/package.h"
 #include "app/seams.h"
 #include "install/processor.h"
+#include "install/run_folder.h"
 #include "support/driver.h"
 
 using namespace pelorin_test;
@@ -461,6 +462,56 @@ TEST_F(OperationTest, KeywordsAreComparedWholeAndIgnoringCase) {
   SetupResult result = 0;
   MessageBoxContent box = CheckAndReadMessage(L"INSTALLUPDATE", false, &result);
   EXPECT_EQ(87u, result);
+}
+
+// ------------------------------------------------------------------ run folders left behind
+
+// What the start of a run removes of the folders that earlier runs left in
+// the temporary folder: a folder of the setup's own goes (the control); a
+// folder of that name that is a link to another, and a link inside one, lead
+// nowhere, and every file they lead to stays. Wine makes no links itself:
+// run_folder_links.sh makes them on the Linux side and names them here.
+std::wstring Env(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = L"";
+  GetEnvironmentVariableW(name, value, MAX_PATH);
+  return value;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+TEST(StaleRunFolders, OnlyTheSetupsOwnGoAndNothingALinkLeadsTo) {
+  const std::wstring link = Env(L"PELORIN_TEST_STALE_LINK"), planted = Env(L"PELORIN_TEST_STALE_PLANTED"),
+                     other = Env(L"PELORIN_TEST_OTHER");
+  if (link.empty()) GTEST_SKIP() << "run by run_folder_links.sh, which makes the links";
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  WString own, file;
+  UniqueHandle held;
+  ASSERT_TRUE(MakeRunFolder(own));
+  ASSERT_TRUE(CreateRunFile(own, L"Tamaris.x64.En.msi", file, held));
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(held.get(), "MSI", 3, &written, nullptr));
+  held.Reset();
+  struct Row {
+    const char* what;
+    std::wstring path;
+    bool stays;
+  } rows[] = {
+      {"the setup's own stale folder", own.c_str(), false},
+      {"a folder named like one that is a link", std::wstring(temp) + link, true},
+      {"a file of a planted folder", std::wstring(temp) + planted + L"\\own.tmp", false},
+      {"a link in a planted folder", std::wstring(temp) + planted + L"\\elsewhere", true},
+      {"the file the link in the folder leads to", other + L"\\victim.txt", true},
+  };
+  for (int i = 1; i <= 50; ++i) {
+    std::wstring path = other + L"\\other\\file" + std::to_wstring(i);
+    ASSERT_TRUE(Exists(path)) << "the script made no file " << i;
+  }
+  for (const Row& row : rows) ASSERT_TRUE(Exists(row.path)) << row.what;
+  RemoveStaleRunFolders();
+  for (const Row& row : rows) EXPECT_EQ(row.stays, Exists(row.path)) << row.what;
+  for (int i = 1; i <= 50; ++i)
+    EXPECT_TRUE(Exists(other + L"\\other\\file" + std::to_wstring(i))) << "file " << i << " of the other folder";
 }
 
 }  // namespace
