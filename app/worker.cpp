@@ -75,6 +75,7 @@ int CPelorinApp::ExitInstance() {
   if (m_msi.module && !abandoned) FreeLibrary(m_msi.module);
   // Also after a Cancel; what a download still holds stays for the next start.
   if (!abandoned) RemoveRunFolder(m_runFolder);
+  m_runFolder.Clear();
 
   // Asked after the progress window is gone, so the question has no owner.
   if (m_restartPending) {

@@ -1,6 +1,7 @@
 #include "install/http_request.h"
 
 #include "afx/system_library.h"
+#include "app/seams.h"
 
 HMODULE WinInetModule() {
   static HMODULE wininet = LoadSystemLibrary(L"wininet.dll");
@@ -66,6 +67,10 @@ bool HttpRequest::Open(HINTERNET session, const wchar_t* url, const WString& hea
   }
   m_request = request;
   m_state.Publish(request);
+  // Some platforms take the session's receive limit for the connection and
+  // the first answer only: the body's reads are held to it too.
+  DWORD limit = g_seams.downloadNoDataLimitMs;
+  m_api.setOption(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
   m_status = 0;
   DWORD size = sizeof m_status;
   if (m_api.query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &m_status, &size, nullptr)) return true;

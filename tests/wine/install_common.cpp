@@ -408,6 +408,7 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
         ShownBox box;
         box.seenAt = GetTickCount();
         box.content = ReadMessageBox(window);
+        box.namedFile = QuotedFileBytes(box.content.text);
         if (progress) {
           box.headline = ControlText(progress, 103);
           box.detail = ControlText(progress, 105);
@@ -447,6 +448,20 @@ bool RunResult::StatusShown(int control, const std::wstring& text) const {
   for (const auto& shown : statusTexts)
     if (shown.first == control && shown.second == text) return true;
   return false;
+}
+
+std::string QuotedFileBytes(const std::wstring& text) {
+  size_t first = text.find(L'\''), last = text.rfind(L'\'');
+  std::string bytes;
+  if (first == std::wstring::npos || last <= first + 1) return bytes;
+  HANDLE file = CreateFileW(text.substr(first + 1, last - first - 1).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
 }
 
 std::wstring Text13(const std::wstring& insert) {

@@ -123,6 +123,10 @@ struct ShownBox {
   // GetTickCount() when the box was first seen (within about 50 ms of its
   // appearing).
   DWORD seenAt = 0;
+  // The bytes of the file that the text names between single quotes, read
+  // while the box was open (the setup holds its download until the run
+  // ends, and then removes it); empty when it names none.
+  std::string namedFile;
 };
 
 struct RunResult {
@@ -161,6 +165,9 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script = {}, const 
 
 // The texts of the catalogue as an English-speaking user sees them.
 std::wstring Text13(const std::wstring& insert);
+// The bytes of the file that `text` names between its first and last single
+// quote; empty when there is none.
+std::string QuotedFileBytes(const std::wstring& text);
 // Message 13 of a failed download of `url`: the text, a blank line and the
 // cause (`cause`, or any when empty).
 void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url, const std::wstring& cause = L"");

@@ -113,7 +113,7 @@ protected:
     EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
     std::wstring checked = FileNamedIn22(run.boxes[0].content.text);
     ASSERT_FALSE(checked.empty()) << Describe(run);
-    EXPECT_TRUE(FileBytes(checked) == arrived) << "the file checked is not what arrived: " << Printable(checked);
+    EXPECT_TRUE(run.boxes[0].namedFile == arrived) << "the file checked is not what arrived: " << Printable(checked);
     EXPECT_TRUE(run.StatusShown(105, Text19(kPackage)));
     ExpectNothingInstalled();
   }
