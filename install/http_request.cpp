@@ -15,7 +15,10 @@ const WinInet* LoadWinInet() {
   HMODULE m = WinInetModule();
   api = {MODULE_PROC(m, InternetOpenW),
          MODULE_PROC(m, InternetSetOptionW),
-         MODULE_PROC(m, InternetOpenUrlW),
+         MODULE_PROC(m, InternetCrackUrlW),
+         MODULE_PROC(m, InternetConnectW),
+         MODULE_PROC(m, HttpOpenRequestW),
+         MODULE_PROC(m, HttpAddRequestHeadersW),
          MODULE_PROC(m, HttpSendRequestW),
          MODULE_PROC(m, HttpQueryInfoW),
          MODULE_PROC(m, InternetQueryDataAvailable),
@@ -23,8 +26,8 @@ const WinInet* LoadWinInet() {
          MODULE_PROC(m, InternetCombineUrlW),
          MODULE_PROC(m, InternetErrorDlg),
          MODULE_PROC(m, InternetCloseHandle)};
-  loaded = api.open && api.setOption && api.openUrl && api.send && api.query && api.available && api.read &&
-           api.combine && api.prompt && api.close;
+  loaded = api.open && api.setOption && api.crack && api.connect && api.openRequest && api.addHeaders && api.send &&
+           api.query && api.available && api.read && api.combine && api.prompt && api.close;
   return loaded ? &api : nullptr;
 }
 
@@ -34,7 +37,8 @@ namespace {
 // followed by the platform) and never shows the platform's own prompts but
 // the one the setup asks for.
 const DWORD kRequestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE |
-                            INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT;
+                            INTERNET_FLAG_NO_UI | INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTO_REDIRECT |
+                            INTERNET_FLAG_KEEP_CONNECTION;
 
 void FailWithError(TryFailure& failure, DWORD error) {
   failure.error = error;
@@ -60,20 +64,45 @@ bool HttpRequest::Send(HINTERNET session, const wchar_t* firstUrl, const WString
 
 bool HttpRequest::Open(HINTERNET session, const wchar_t* url, const WString& headers, TryFailure& failure) {
   Close();
-  HINTERNET request = m_api.openUrl(session, url, headers.c_str(), (DWORD)headers.length(), kRequestFlags, 0);
-  if (!request) {
+  URL_COMPONENTSW parts = {};
+  parts.dwStructSize = sizeof parts;
+  parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength = 1;
+  WString host, path;
+  if (!m_api.crack(url, 0, 0, &parts) || !host.Append(parts.lpszHostName, parts.dwHostNameLength) ||
+      !path.Append(parts.lpszUrlPath, parts.dwUrlPathLength) ||
+      !path.Append(parts.lpszExtraInfo, parts.dwExtraInfoLength)) {
+    FailWithError(failure, ERROR_INTERNET_INVALID_URL);
+    return false;
+  }
+  const DWORD flags = kRequestFlags | (parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0);
+  m_connection = m_api.connect(session, host.c_str(), parts.nPort, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+  m_request = m_connection ? m_api.openRequest(m_connection, L"GET", path.c_str(), nullptr, nullptr, nullptr, flags, 0)
+                           : nullptr;
+  if (!m_request) {
     FailWithError(failure, GetLastError());
     return false;
   }
-  m_request = request;
-  m_state.Publish(request);
-  // Some platforms take the session's receive limit for the connection and
-  // the first answer only: the body's reads are held to it too.
+  m_state.Publish(m_request);
+  // Set before the request is sent, so that the connection's reads are held
+  // to it: nothing for the no-data limit fails the read.
   DWORD limit = g_seams.downloadNoDataLimitMs;
-  m_api.setOption(request, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
+  m_api.setOption(m_request, INTERNET_OPTION_RECEIVE_TIMEOUT, &limit, sizeof limit);
+  if (!m_api.addHeaders(m_request, headers.c_str(), (DWORD)headers.length(),
+                        HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE)) {
+    FailWithError(failure, GetLastError());
+    return false;
+  }
+  return SendAndRead(failure);
+}
+
+bool HttpRequest::SendAndRead(TryFailure& failure) {
+  if (!m_api.send(m_request, nullptr, 0, nullptr, 0)) {
+    FailWithError(failure, GetLastError());
+    return false;
+  }
   m_status = 0;
   DWORD size = sizeof m_status;
-  if (m_api.query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &m_status, &size, nullptr)) return true;
+  if (m_api.query(m_request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &m_status, &size, nullptr)) return true;
   FailWithError(failure, ERROR_HTTP_INVALID_SERVER_RESPONSE);
   return false;
 }
@@ -118,14 +147,7 @@ bool HttpRequest::AskProxyPassword(TryFailure& failure) {
     failure.transient = false;
     return false;
   }
-  DWORD size = sizeof m_status;
-  if (!m_api.send(m_request, nullptr, 0, nullptr, 0)) {
-    FailWithError(failure, GetLastError());
-    return false;
-  }
-  m_status = 0;
-  m_api.query(m_request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &m_status, &size, nullptr);
-  return true;
+  return SendAndRead(failure);
 }
 
 bool HttpRequest::Header(DWORD which, WString& value) {
@@ -166,5 +188,6 @@ void HttpRequest::TellStatus(TryFailure& failure) {
 void HttpRequest::Close() {
   // The window may have closed it already, to stop the transfer.
   if (m_request && m_state.TakeRequest() == m_request) m_api.close(m_request);
-  m_request = nullptr;
+  if (m_connection) m_api.close(m_connection);
+  m_request = m_connection = nullptr;
 }

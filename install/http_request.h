@@ -17,7 +17,10 @@
 struct WinInet {
   decltype(&InternetOpenW) open;
   decltype(&InternetSetOptionW) setOption;
-  decltype(&InternetOpenUrlW) openUrl;
+  decltype(&InternetCrackUrlW) crack;
+  decltype(&InternetConnectW) connect;
+  decltype(&HttpOpenRequestW) openRequest;
+  decltype(&HttpAddRequestHeadersW) addHeaders;
   decltype(&HttpSendRequestW) send;
   decltype(&HttpQueryInfoW) query;
   decltype(&InternetQueryDataAvailable) available;
@@ -63,6 +66,8 @@ public:
 
 private:
   bool Open(HINTERNET session, const wchar_t* url, const WString& headers, TryFailure& failure);
+  // Sends the request (again) and reads its status.
+  bool SendAndRead(TryFailure& failure);
   // The user's answer to a proxy's 407: true when the request was sent again.
   bool AskProxyPassword(TryFailure& failure);
   bool NextUrl(WString& url, unsigned made, TryFailure& failure);
@@ -70,6 +75,7 @@ private:
   const WinInet& m_api;
   DownloadState& m_state;
   HWND m_owner;
+  HINTERNET m_connection = nullptr;
   HINTERNET m_request = nullptr;
   uint32_t m_status = 0;
 };

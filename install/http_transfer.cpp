@@ -122,7 +122,9 @@ Arrival HttpTransfer::ReadBody(HttpRequest& request, uint64_t offset, uint64_t* 
     if (!m_api.available(request.handle(), &available, 0, 0) ||
         (available && !m_api.read(request.handle(), buffer, available < sizeof buffer ? available : sizeof buffer,
                                   &got))) {
-      DWORD error = m_state.stalled() ? ERROR_INTERNET_TIMEOUT : GetLastError();
+      // Nothing for the no-data limit, as the window or the socket saw it.
+      DWORD error = GetLastError();
+      if (m_state.stalled() || error == WSAETIMEDOUT) error = ERROR_INTERNET_TIMEOUT;
       return Fail(failure, error, IsTransientError(error)), Arrival::kCut;
     }
     if (!got) break;

@@ -1,6 +1,6 @@
 // Downloads from servers that stall or misbehave: one that stops sending in
 // the middle, one whose body never ends, one that sends more than it
-// announced or announces more than 4 GiB, one that redirects, one that
+// announced or announces the largest size allowed, one that redirects, one that
 // answers 200 with a web page. Whatever the server does, Cancel ends the
 // setup within 2 seconds with message 24 and 1602, a transfer that receives
 // nothing for the no-data limit is a failed download, only the trusted
@@ -261,11 +261,11 @@ TEST_F(ServerTest, BodyLongerThanAnnouncedInPiecesIsRefused) {
   ExpectRefusedBySignatureCheck(run, packageBytes_.substr(0, announced));
 }
 
-TEST_F(ServerTest, SizeAboveFourGiBKeepsTheBarInProportion) {
-  // 4 GiB and 128 KiB: a size cut to 32 bits would be 128 KiB, and the bar
-  // would be full after the first pieces.
+TEST_F(ServerTest, LargestSizeKeepsTheBarInProportion) {
+  // 2 GiB, the largest a download may be: a size taken as a signed 32-bit
+  // number would be negative, and the bar would show nothing or be full.
   // 10 MB a second: the bar, in thousandths of the size, moves every few.
-  ASSERT_TRUE(server::Set("root=signed&mode=endless&announce=4295098368&chunk=1048576&delay=0.1"));
+  ASSERT_TRUE(server::Set("root=signed&mode=endless&announce=2147483648&chunk=1048576&delay=0.1"));
   std::vector<Bar> seen;
   DWORD since = 0;
   RunResult run = Run([&](HWND progress) {
@@ -275,8 +275,8 @@ TEST_F(ServerTest, SizeAboveFourGiBKeepsTheBarInProportion) {
     return since && GetTickCount() - since >= 2000;
   });
   ExpectCancelledInTime(run);
-  // Some 25 MB arrived of 4 GiB (of 2 GiB where the platform caps the size
-  // it reports): the bar moved, but by no more than a few hundredths.
+  // Some 25 MB arrived of 2 GiB: the bar moved, but by no more than a few
+  // hundredths.
   ASSERT_GE(seen.size(), 2u) << "the bar did not move";
   for (const Bar& bar : seen) {
     EXPECT_EQ(seen[0].high, bar.high) << "the bar's range changed while the announced size did not";
@@ -287,9 +287,9 @@ TEST_F(ServerTest, SizeAboveFourGiBKeepsTheBarInProportion) {
 
 // Told to stop, the platform may read on through the rest of an announced
 // body before it lets go of the connection, for as long as data comes: here
-// 4 GiB, sent as fast as the setup takes it. Cancel does not wait for that.
+// 2 GiB, sent as fast as the setup takes it. Cancel does not wait for that.
 TEST_F(ServerTest, CancelWhileThePlatformReadsOnThroughALongBodyEndsTheSetupAtOnce) {
-  ASSERT_TRUE(server::Set("root=signed&mode=endless&announce=4295098368&chunk=1048576&delay=0"));
+  ASSERT_TRUE(server::Set("root=signed&mode=endless&announce=2147483648&chunk=1048576&delay=0"));
   RunResult run = Run(After(500));
   ExpectCancelledInTime(run);
 }
