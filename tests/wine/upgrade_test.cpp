@@ -622,7 +622,7 @@ TEST_F(EngineUpgrade, FailuresOfTheRedistributableAreToldAndPassedOn) {
 
 // ------------------------------------------------------------ downloads
 
-// The run of the redistributable from the download cache: its path, which
+// The run of the redistributable from the run's folder: its path, which
 // is not the one beside the setup, and the command line it got.
 void ExpectRanDownloaded(const std::vector<ChildRun>& runs, const std::wstring& besideSetup) {
   ASSERT_EQ(1u, runs.size());
