@@ -320,15 +320,6 @@ std::vector<ServedRequest> Log() {
 
 std::wstring PackageUrl(const std::wstring& packageFile) { return PELORIN_TEST_DOWNLOAD_URL + packageFile; }
 
-void ForgetDownloads() {
-  for (const wchar_t* arch : {L"Win32", L"x64", L"ARM64"})
-    for (const wchar_t* language : {L"Sl", L"En"})
-      for (const wchar_t* extension : {L"msi", L"msp"}) {
-        std::wstring name = std::wstring(L"Tamaris.") + arch + L"." + language + L"." + extension;
-        DeleteUrlCacheEntryW(PackageUrl(name).c_str());
-      }
-}
-
 // ------------------------------------------------------------------ a run
 
 RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::wstring& arguments,
@@ -527,7 +518,6 @@ std::string Describe(const RunResult& run) {
 void ScenarioTest::SetUp() {
   ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
   ASSERT_TRUE(server::Set("root=signed"));
-  ForgetDownloads();
   ASSERT_TRUE(UninstallSamples());
   ASSERT_TRUE(folder_.ok());
   setup_ = CopySetup(L"tamaris");

@@ -79,9 +79,6 @@ std::vector<ServedRequest> Log();
 
 // The URL that the setups ask for `packageFile`.
 std::wstring PackageUrl(const std::wstring& packageFile);
-// Removes the download cache entries of every sample package, so that each
-// scenario downloads afresh.
-void ForgetDownloads();
 
 // ------------------------------------------------------------------ a run
 

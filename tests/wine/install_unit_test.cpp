@@ -466,11 +466,9 @@ TEST_F(OperationTest, KeywordsAreComparedWholeAndIgnoringCase) {
 
 // ------------------------------------------------------------------ run folders left behind
 
-// What the start of a run removes of the folders that earlier runs left in
-// the temporary folder: a folder of the setup's own goes (the control); a
-// folder of that name that is a link to another, and a link inside one, lead
-// nowhere, and every file they lead to stays. Wine makes no links itself:
-// run_folder_links.sh makes them on the Linux side and names them here.
+// What the start of a run removes of earlier runs' folders: the setup's own
+// (the control); of a folder so named that is a link, or of a link in one,
+// nothing it leads to. run_folder_links.sh makes the links (Wine makes none).
 std::wstring Env(const wchar_t* name) {
   wchar_t value[MAX_PATH] = L"";
   GetEnvironmentVariableW(name, value, MAX_PATH);
@@ -487,31 +485,18 @@ TEST(StaleRunFolders, OnlyTheSetupsOwnGoAndNothingALinkLeadsTo) {
   GetTempPathW(MAX_PATH, temp);
   WString own, file;
   UniqueHandle held;
-  ASSERT_TRUE(MakeRunFolder(own));
-  ASSERT_TRUE(CreateRunFile(own, L"Tamaris.x64.En.msi", file, held));
-  DWORD written = 0;
-  ASSERT_TRUE(WriteFile(held.get(), "MSI", 3, &written, nullptr));
+  ASSERT_TRUE(MakeRunFolder(own) && CreateRunFile(own, L"Tamaris.x64.En.msi", file, held));
   held.Reset();
-  struct Row {
-    const char* what;
-    std::wstring path;
-    bool stays;
-  } rows[] = {
+  const struct { const char* what; std::wstring path; bool stays; } rows[] = {
       {"the setup's own stale folder", own.c_str(), false},
-      {"a folder named like one that is a link", std::wstring(temp) + link, true},
+      {"a folder so named that is a link", std::wstring(temp) + link, true},
       {"a file of a planted folder", std::wstring(temp) + planted + L"\\own.tmp", false},
       {"a link in a planted folder", std::wstring(temp) + planted + L"\\elsewhere", true},
-      {"the file the link in the folder leads to", other + L"\\victim.txt", true},
-  };
-  for (int i = 1; i <= 50; ++i) {
-    std::wstring path = other + L"\\other\\file" + std::to_wstring(i);
-    ASSERT_TRUE(Exists(path)) << "the script made no file " << i;
-  }
-  for (const Row& row : rows) ASSERT_TRUE(Exists(row.path)) << row.what;
+      {"the file that link leads to", other + L"\\victim.txt", true}};
+  for (const auto& row : rows) ASSERT_TRUE(Exists(row.path)) << row.what;
   RemoveStaleRunFolders();
-  for (const Row& row : rows) EXPECT_EQ(row.stays, Exists(row.path)) << row.what;
-  for (int i = 1; i <= 50; ++i)
-    EXPECT_TRUE(Exists(other + L"\\other\\file" + std::to_wstring(i))) << "file " << i << " of the other folder";
+  for (const auto& row : rows) EXPECT_EQ(row.stays, Exists(row.path)) << row.what;
+  for (int i = 1; i <= 50; ++i) EXPECT_TRUE(Exists(other + L"\\other\\file" + std::to_wstring(i))) << i;
 }
 
 }  // namespace
