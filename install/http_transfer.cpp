@@ -108,39 +108,71 @@ bool HttpTransfer::Prepare(Continuation next, HttpRequest& request, HeldPart& he
   return true;
 }
 
+namespace {
+
+// Writes the `filled` bytes of `buffer` to `file`; false (with the cause)
+// when the disk takes them not.
+bool Flush(HANDLE file, const BYTE* buffer, DWORD& filled, TryFailure& failure) {
+  DWORD written = 0;
+  bool done = !filled || (WriteFile(file, buffer, filled, &written, nullptr) && written == filled);
+  if (!done) Fail(failure, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT, false);
+  filled = 0;
+  return done;
+}
+
+}  // namespace
+
 Arrival HttpTransfer::ReadBody(HttpRequest& request, uint64_t offset, uint64_t* received, TryFailure& failure) {
   LARGE_INTEGER end = {};
   end.QuadPart = (LONGLONG)offset;
   if (!SetFilePointerEx(m_file, end, nullptr, FILE_BEGIN)) return Fail(failure, GetLastError(), false), Arrival::kCut;
+  // Filled with what has come, as it comes, and written when full: a slow
+  // transfer counts every byte, and a fast one costs few reads and writes.
   BYTE buffer[64 * 1024];
+  DWORD filled = 0;
   uint64_t have = offset;
+  Arrival arrival = Arrival::kCut;
   for (;;) {
-    if (m_cancel.stopping()) return Fail(failure, ERROR_CANCELLED, false), Arrival::kCut;
-    // What has come, as it comes: a slow transfer counts every byte, for
-    // the no-data limit and the bar.
-    DWORD available = 0, got = 0;
-    if (!m_api.available(request.handle(), &available, 0, 0) ||
-        (available && !m_api.read(request.handle(), buffer, available < sizeof buffer ? available : sizeof buffer,
-                                  &got))) {
+    if (m_cancel.stopping()) {
+      Fail(failure, ERROR_CANCELLED, false);
+      break;
+    }
+    // What is there now, without waiting; when nothing is, the wait for
+    // more (which tells the end by nothing more to come).
+    INTERNET_BUFFERSW now = {};
+    now.dwStructSize = sizeof now;
+    now.lpvBuffer = buffer + filled;
+    now.dwBufferLength = sizeof buffer - filled;
+    DWORD available = 1, got = 0;
+    bool read = m_api.readNow(request.handle(), &now, IRF_NO_WAIT, 0) &&
+                ((got = now.dwBufferLength) || m_api.available(request.handle(), &available, 0, 0));
+    if (read && !got && available) continue;
+    if (!read) {
       // Nothing for the no-data limit, as the window or the socket saw it.
       DWORD error = GetLastError();
       if (m_state.stalled() || error == WSAETIMEDOUT) error = ERROR_INTERNET_TIMEOUT;
-      return Fail(failure, error, IsTransientError(error)), Arrival::kCut;
+      Fail(failure, error, IsTransientError(error));
+      break;
     }
-    if (!got) break;
+    if (!got) {
+      arrival = Judge(have, m_total);
+      break;
+    }
     // More than announced is not the announced file; more than the limit
     // is no package at all.
-    if (m_total && have + got > m_total)
-      return Fail(failure, ERROR_HTTP_INVALID_SERVER_RESPONSE, false), Arrival::kTooMuch;
-    if (have + got > g_seams.downloadSizeLimit) return Fail(failure, transfer_error::kFileTooLarge, false), Arrival::kTooMuch;
-    DWORD written = 0;
-    if (!WriteFile(m_file, buffer, got, &written, nullptr) || written != got)
-      return Fail(failure, GetLastError() ? GetLastError() : ERROR_WRITE_FAULT, false), Arrival::kTooMuch;
+    if ((m_total && have + got > m_total) || have + got > g_seams.downloadSizeLimit) {
+      Fail(failure, m_total && have + got > m_total ? ERROR_HTTP_INVALID_SERVER_RESPONSE : transfer_error::kFileTooLarge,
+           false);
+      return Arrival::kTooMuch;
+    }
     have += got;
+    filled += got;
     m_state.Arrived(got, GetTickCount());
+    if (filled == sizeof buffer && !Flush(m_file, buffer, filled, failure)) return Arrival::kTooMuch;
   }
+  // What arrived is kept, for a later try to go on from.
+  if (!Flush(m_file, buffer, filled, failure)) return Arrival::kTooMuch;
   *received = have;
-  Arrival arrival = Judge(have, m_total);
-  if (arrival == Arrival::kCut) Fail(failure, kConnectionAborted, true);
+  if (arrival == Arrival::kCut && !failure.error) Fail(failure, kConnectionAborted, true);
   return arrival;
 }
