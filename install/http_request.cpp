@@ -23,12 +23,11 @@ const WinInet* LoadWinInet() {
          MODULE_PROC(m, HttpQueryInfoW),
          MODULE_PROC(m, InternetQueryDataAvailable),
          MODULE_PROC(m, InternetReadFile),
-         MODULE_PROC(m, InternetReadFileExW),
          MODULE_PROC(m, InternetCombineUrlW),
          MODULE_PROC(m, InternetErrorDlg),
          MODULE_PROC(m, InternetCloseHandle)};
   loaded = api.open && api.setOption && api.crack && api.connect && api.openRequest && api.addHeaders && api.send &&
-           api.query && api.available && api.read && api.readNow && api.combine && api.prompt && api.close;
+           api.query && api.available && api.read && api.combine && api.prompt && api.close;
   return loaded ? &api : nullptr;
 }
 

@@ -25,7 +25,6 @@ struct WinInet {
   decltype(&HttpQueryInfoW) query;
   decltype(&InternetQueryDataAvailable) available;
   decltype(&InternetReadFile) read;
-  decltype(&InternetReadFileExW) readNow;
   decltype(&InternetCombineUrlW) combine;
   decltype(&InternetErrorDlg) prompt;
   decltype(&InternetCloseHandle) close;

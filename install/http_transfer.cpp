@@ -127,7 +127,7 @@ Arrival HttpTransfer::ReadBody(HttpRequest& request, uint64_t offset, uint64_t* 
   end.QuadPart = (LONGLONG)offset;
   if (!SetFilePointerEx(m_file, end, nullptr, FILE_BEGIN)) return Fail(failure, GetLastError(), false), Arrival::kCut;
   // Filled with what has come, as it comes, and written when full: a slow
-  // transfer counts every byte, and a fast one costs few reads and writes.
+  // transfer counts every byte, and a fast one costs few writes.
   BYTE buffer[64 * 1024];
   DWORD filled = 0;
   uint64_t have = offset;
@@ -137,17 +137,9 @@ Arrival HttpTransfer::ReadBody(HttpRequest& request, uint64_t offset, uint64_t* 
       Fail(failure, ERROR_CANCELLED, false);
       break;
     }
-    // What is there now, without waiting; when nothing is, the wait for
-    // more (which tells the end by nothing more to come).
-    INTERNET_BUFFERSW now = {};
-    now.dwStructSize = sizeof now;
-    now.lpvBuffer = buffer + filled;
-    now.dwBufferLength = sizeof buffer - filled;
-    DWORD available = 1, got = 0;
-    bool read = m_api.readNow(request.handle(), &now, IRF_NO_WAIT, 0) &&
-                ((got = now.dwBufferLength) || m_api.available(request.handle(), &available, 0, 0));
-    if (read && !got && available) continue;
-    if (!read) {
+    DWORD available = 0, got = 0, room = sizeof buffer - filled;
+    if (!m_api.available(request.handle(), &available, 0, 0) ||
+        (available && !m_api.read(request.handle(), buffer + filled, available < room ? available : room, &got))) {
       // Nothing for the no-data limit, as the window or the socket saw it.
       DWORD error = GetLastError();
       if (m_state.stalled() || error == WSAETIMEDOUT) error = ERROR_INTERNET_TIMEOUT;
