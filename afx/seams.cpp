@@ -8,4 +8,5 @@ Seams g_seams = {
     .isWow64Process = IsWow64Process,
     .exitWindowsEx = ExitWindowsEx,
     .downloadNoDataLimitMs = kDownloadNoDataLimitMs,
+    .downloadSizeLimit = kDownloadSizeLimit,
 };

@@ -15,6 +15,9 @@ typedef BOOL(WINAPI* IsWow64Process2Fn)(HANDLE process, USHORT* processMachine, 
 // A transfer that receives no byte for this long fails like any failed
 // download: a server that stops sending must not hold the setup forever.
 const DWORD kDownloadNoDataLimitMs = 60 * 1000;
+// No package or redistributable can be larger: the Windows Installer takes
+// no file of 2 GB or more.
+const ULONGLONG kDownloadSizeLimit = 0x80000000ull;
 
 struct Seams {
   // The loader's entries in kernel32 (a system without the safe search order).
@@ -38,6 +41,8 @@ struct Seams {
   // Changes whenever a test changes the table, so that an answer remembered
   // from a seam (the native processor) is asked again.
   unsigned generation;
+  // The largest file a download may bring (a test lowers it).
+  ULONGLONG downloadSizeLimit;
 };
 
 extern Seams g_seams;

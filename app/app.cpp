@@ -4,7 +4,8 @@
 #include "app/build_options.h"
 #include "app/probes.h"
 #include "app/worker.h"
-#include "install/download.h"
+#include "install/held_file.h"
+#include "install/run_folder.h"
 #include "install/signature.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
@@ -83,7 +84,7 @@ BOOL CPelorinApp::InitInstance() {
     return FALSE;
   }
   // No other setup runs now: what an earlier run could not remove goes.
-  if (g_downloadTries > 1) RemoveStaleRunFolders();
+  RemoveStaleRunFolders();
 
   // The main window exists before the worker starts: the worker's message
   // boxes are owned by it and its status lines are written into it. Without
@@ -116,6 +117,7 @@ int CPelorinApp::ExitInstance() {
   if (m_msi.module && !abandoned) FreeLibrary(m_msi.module);
   // Also after a Cancel; what a download still holds stays for the next start.
   if (!abandoned) RemoveRunFolder(m_runFolder);
+  m_runFolder.Clear();
 
   // Asked after the progress window is gone, so the question has no owner.
   if (m_restartPending) {

@@ -43,7 +43,8 @@ SetupResult EnsureInstallerEngine(CPelorinApp& app) {
 
 UINT SetupWorker(LPVOID parameter) {
   CPelorinApp& app = *static_cast<CPelorinApp*>(parameter);
-  // Downloads go through the platform's URL monikers, which are COM objects.
+  // The system's dialogs that this thread shows (a signature's, a proxy's
+  // credentials prompt) may use COM.
   HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   SetupResult result = EnsureInstallerEngine(app);
   if (result == 0) result = BindInstallerEngine(app.m_msi);

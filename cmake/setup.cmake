@@ -17,9 +17,14 @@ set(PELORIN_WINDOWS_SOURCES
     engine/upgrade.cpp
     install/action.cpp
     install/download.cpp
+    install/fetch_steps.cpp
+    install/held_file.cpp
+    install/http_request.cpp
+    install/http_transfer.cpp
     install/package.cpp
     install/processor.cpp
     install/product.cpp
+    install/run_folder.cpp
     install/signature.cpp
     ui/messages.cpp
     ui/progress_dlg.cpp

@@ -5,8 +5,7 @@
 #include "engine/binding.h"
 #include "engine/child_process.h"
 #include "engine/version.h"
-#include "install/fetch.h"
-#include "install/package.h"
+#include "install/fetch_steps.h"
 #include "install/processor.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
@@ -33,7 +32,7 @@ namespace {
 class RedistributableSteps : public HeldFileSteps {
 public:
   RedistributableSteps(CPelorinApp& app, const wchar_t* fileName, WString& path, UniqueHandle& held)
-      : HeldFileSteps(app.m_progressDlg, fileName, MSG_ENGINE_NOT_FOUND, path, held), m_checker(app.m_exePath) {}
+      : HeldFileSteps(app, fileName, MSG_ENGINE_NOT_FOUND, path, held), m_checker(app.m_exePath) {}
 
   bool LocalIsCurrent() override { return true; }
   bool CanDownload() override { return true; }

@@ -1,7 +1,6 @@
 #include "install/package.h"
 
-#include "install/download.h"
-#include "install/fetch.h"
+#include "install/fetch_steps.h"
 #include "install/processor.h"
 #include "install/signature.h"
 #include "ui/messages.h"
@@ -79,7 +78,7 @@ class PackageSteps : public HeldFileSteps {
 public:
   PackageSteps(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile, WString& path,
                UniqueHandle& held)
-      : HeldFileSteps(app.m_progressDlg, packageFile, MSG_PACKAGE_NOT_FOUND, path, held), m_app(app),
+      : HeldFileSteps(app, packageFile, MSG_PACKAGE_NOT_FOUND, path, held), m_app(app),
         m_product(product) {}
 
   bool LocalIsCurrent() override {
@@ -107,44 +106,6 @@ private:
 };
 
 }  // namespace
-
-LocalCopyState HeldFileSteps::HoldLocalCopy() { return ::HoldLocalCopy(m_path.c_str(), m_held); }
-
-Downloaded HeldFileSteps::DownloadAndHold() {
-  m_url.Clear();
-  if (!BuildUrl()) return Downloaded::kOutOfMemory;
-  if (g_downloadTries > 1) return DownloadToRunFolder();
-  if (FAILED(m_progress.Download(m_url.c_str(), m_path))) return Downloaded::kFailed;
-  m_held.Reset(OpenHeldFile(m_path.c_str()));
-  return m_held ? Downloaded::kHeld : Downloaded::kNotHeld;
-}
-
-void HeldFileSteps::Tell(FetchMessage message) {
-  switch (message) {
-    case FetchMessage::kLocalNotFound: ShowError(m_notFound, {m_path.c_str()}); break;
-    case FetchMessage::kDownloadFailed: ShowError(m_notFound, {m_url.c_str()}); break;
-    case FetchMessage::kLocalNotTrusted:
-    case FetchMessage::kNotTrusted: ShowError(MSG_NOT_TRUSTED, {m_path.c_str()}); break;
-    case FetchMessage::kNoSignatures: ShowMessage(MSG_NO_SIGNATURES, MB_OK | MB_ICONERROR); break;
-  }
-}
-
-Downloaded HeldFileSteps::DownloadToRunFolder() {
-  WString& folder = App().m_runFolder;
-  if (folder.empty() && !MakeRunFolder(folder)) return Downloaded::kFailed;
-  if (!CreateRunFile(folder, m_name, m_path, m_held)) return Downloaded::kFailed;
-  CDownload download(m_progress.m_cancelled);
-  HRESULT result = download.RunToFile(m_progress.m_hWnd, m_url.c_str(), m_held.get(), g_downloadTries, TellWait, this);
-  if (SUCCEEDED(result)) return KeepRunFileForUse(m_path.c_str(), m_held) ? Downloaded::kHeld : Downloaded::kNotHeld;
-  // What arrived goes with the run's folder.
-  m_held.Reset();
-  return Downloaded::kFailed;
-}
-
-void HeldFileSteps::TellWait(void* context, DWORD seconds) {
-  auto steps = static_cast<HeldFileSteps*>(context);
-  steps->m_progress.SetDetail(FormatMessageText(MSG_DOWNLOAD_RETRY, {steps->m_name, (uint32_t)seconds}).c_str());
-}
 
 SetupResult AcquirePackage(CPelorinApp& app, const ProductEntry& product, const wchar_t* packageFile,
                            WString& packagePath, UniqueHandle& held) {

@@ -7,8 +7,6 @@
 #include "afx/system_library.h"
 #include "app/build_options.h"
 #include "afx/seams.h"
-#include "ui/messages.h"
-#include "ui/resource.h"
 
 namespace {
 
@@ -118,21 +116,6 @@ bool MatchesPin(PCCERT_CONTEXT certificate, const wchar_t* pins) {
 }
 
 }  // namespace
-
-HANDLE OpenHeldFile(const wchar_t* path) {
-  return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-LocalCopyState HoldLocalCopy(const wchar_t* path, UniqueHandle& held) {
-  held.Reset();
-  if (lstrlenW(path) >= MAX_PATH || GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES)
-    return LocalCopyState::kAbsent;
-  held.Reset(OpenHeldFile(path));
-  if (held) return LocalCopyState::kHeld;
-  // What would be checked need not be what would be used.
-  ShowError(MSG_NOT_TRUSTED, {path});
-  return LocalCopyState::kRefused;
-}
 
 SignatureCheck QueryTrust(const wchar_t* file, DWORD ui, HWND owner, BOOL* isSigned, PCCERT_CONTEXT* signer,
                           HANDLE fileHandle) {

@@ -8,8 +8,6 @@
 #include <wincrypt.h>
 #include <wintrust.h>
 
-#include "afx/handles.h"
-#include "install/fetch.h"
 #include "install/signature_check.h"
 
 // Checks `file`. `referenceFile` (the setup itself) decides how much of the
@@ -30,18 +28,6 @@ SignatureCheck VerifyFileSignature(const wchar_t* referenceFile, const wchar_t* 
 // any check. Without a held file, or a signature of its own that the system
 // trusts, "self" names no key.
 void PinSetupSigner(const wchar_t* setupFile, HANDLE setupHandle);
-
-// Opens `path` for reading as the setup holds a file between its check and
-// its use: shared for reading only, so that nobody can write, rename or
-// delete it meanwhile. Fails (invalid handle) when someone has it open for
-// writing.
-HANDLE OpenHeldFile(const wchar_t* path);
-
-// A file beside the setup (a package or redistributable), held for its check
-// and use into `held`; refused (the user told, message 22) when someone has
-// it open for writing. The engine takes no path of MAX_PATH characters or
-// more (it overflows on one), so such a copy counts as not there.
-LocalCopyState HoldLocalCopy(const wchar_t* path, UniqueHandle& held);
 
 // One check of `file` with the UI choice `ui` (WTD_UI_NONE, WTD_UI_ALL,
 // WTD_UI_NOGOOD). When wanted, `isSigned` tells whether the file carries a

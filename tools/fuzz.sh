@@ -22,7 +22,7 @@ case "${1:-}" in
   *) limit=(-max_total_time="$1"); shift ;;
 esac
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(command_mode verify_arguments admin_target installer_command message_format version)
+[ ${#targets[@]} -gt 0 ] || targets=(command_mode verify_arguments admin_target installer_command message_format version transfer_headers)
 
 build=build/fuzz
 if ! command -v clang++ >/dev/null; then

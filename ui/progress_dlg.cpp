@@ -1,5 +1,6 @@
 #include "ui/progress_dlg.h"
 
+#include "app/seams.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
@@ -64,7 +65,7 @@ void CNapredekDlg::OnOK() {}
 // Counts the press while the setup works, and stops a running download at
 // once: the worker sees it at its next checkpoint and tells the user itself.
 void CNapredekDlg::OnCancel() {
-  if (m_cancelled.Ask() && m_download) m_download->Watch();
+  if (m_cancelled.Ask() && m_downloading) WatchDownload();
 }
 
 void CNapredekDlg::ShowForWork() {
@@ -88,15 +89,17 @@ bool CNapredekDlg::HandOverToEngine() {
 }
 
 void CNapredekDlg::ShowProgress() {
-  if (!m_download || !m_progress.IsWindow()) return;
+  if (!m_downloading || !m_progress.IsWindow()) return;
   // Thousandths of the announced size, which keep sizes of 2 GiB and more
   // inside the bar's int range. A download of unknown size leaves it empty.
-  ULONG size = m_download->announced(), received = m_download->received();
+  ULONG size = m_download.announced(), received = m_download.received();
   int pos = size ? (int)((ULONGLONG)(received < size ? received : size) * kBarSteps / size) : 0;
   if (m_barPixel < 0 || size != m_barSize) {
     m_progress.SetRange32(0, size ? kBarSteps : 0);
     m_barSize = size;
-    m_barPixel = -1;
+    // The bar keeps its position through a new range: told again only when
+    // the position is another (a size learnt before any byte is not).
+    if (pos != m_barPos) m_barPixel = -1;
     RECT client = {};
     ::GetClientRect(m_progress.m_hWnd, &client);
     m_barWidth = client.right > client.left ? client.right - client.left : 1;
@@ -108,36 +111,50 @@ void CNapredekDlg::ShowProgress() {
   if (pixel != m_barPixel) {
     m_progress.SetPos(pos);
     m_barPixel = pixel;
+    m_barPos = pos;
   }
 }
 
-bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+void CNapredekDlg::WatchDownload() {
+  switch (m_download.Look(m_cancelled, GetTickCount(), g_seams.downloadNoDataLimitMs, kCancelGraceMs)) {
+    case DownloadState::Watch::kNothing:
+      return;
+    case DownloadState::Watch::kStop:
+      StopDownload(m_download);
+      return;
+    case DownloadState::Watch::kAbandon:
+      // The platform holds the worker inside a download that Cancel asked
+      // to stop: the user is told now, and the run ends without it.
+      KillTimer(m_hWnd, kDownloadTimer);
+      m_downloading = false;
+      TellCancelled();
+      PostQuitMessage(0);
+      return;
+  }
+}
+
+bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT* result) {
   switch (message) {
-    case CDownload::kWatchMessage:
-      // The end of a download shows where it ended before the window lets
-      // go of it.
-      if (!lParam) ShowProgress();
-      m_download = reinterpret_cast<CDownload*>(lParam);
-      if (m_download) {
+    case kDownloadMessage:
+      if (wParam) {
+        // Each download starts from nothing, whatever an earlier one left.
+        m_download.Reset(GetTickCount());
+        m_downloading = true;
         m_barPixel = -1;
         SetTimer(m_hWnd, kDownloadTimer, kDownloadTimerMs, nullptr);
-        ShowProgress();
       } else {
         KillTimer(m_hWnd, kDownloadTimer);
       }
+      // The end shows where the download ended before the window lets go
+      // of it.
+      ShowProgress();
+      m_downloading = wParam != 0;
       return true;
     case WM_TIMER:
       if (wParam != kDownloadTimer) return false;
-      if (!m_download) return true;
+      if (!m_downloading) return true;
       ShowProgress();
-      if (m_download->Watch()) {
-        // The platform holds the worker inside a download that Cancel asked
-        // to stop: the user is told now, and the run ends without it.
-        KillTimer(m_hWnd, kDownloadTimer);
-        m_download = nullptr;
-        TellCancelled();
-        PostQuitMessage(0);
-      }
+      WatchDownload();
       return true;
     case WM_DESTROY:
       // The window draws its icons no more; the dialog's own handling of
@@ -154,57 +171,4 @@ bool CNapredekDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT
     default:
       return false;
   }
-}
-
-HRESULT CNapredekDlg::Download(const wchar_t* url, WString& path) {
-  CDownload download(m_cancelled);
-  return download.Run(static_cast<IBindStatusCallback*>(this), m_hWnd, url, path);
-}
-
-STDMETHODIMP CNapredekDlg::QueryInterface(REFIID riid, void** ppv) {
-  if (IsEqualIID(riid, IID_IBindStatusCallback) || IsEqualIID(riid, IID_IUnknown)) {
-    *ppv = static_cast<IBindStatusCallback*>(this);
-  } else if (IsEqualIID(riid, IID_IHttpNegotiate)) {
-    *ppv = static_cast<IHttpNegotiate*>(this);
-  } else {
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-STDMETHODIMP_(ULONG) CNapredekDlg::AddRef() { return ++m_refCount; }
-STDMETHODIMP_(ULONG) CNapredekDlg::Release() { return --m_refCount; }
-// The platform's reports go to the download under way; one that comes
-// outside any download is answered by the cancel state alone.
-STDMETHODIMP CNapredekDlg::OnStartBinding(DWORD, IBinding* binding) {
-  if (m_download) return m_download->OnStart(binding);
-  return m_cancelled.stopping() ? E_ABORT : S_OK;
-}
-STDMETHODIMP CNapredekDlg::GetPriority(LONG*) { return S_OK; }
-STDMETHODIMP CNapredekDlg::OnLowResource(DWORD) { return S_OK; }
-
-STDMETHODIMP CNapredekDlg::OnProgress(ULONG progress, ULONG progressMax, ULONG, LPCWSTR) {
-  if (m_download) return m_download->OnProgress(progress, progressMax);
-  return m_cancelled.stopping() ? E_ABORT : S_OK;
-}
-
-STDMETHODIMP CNapredekDlg::OnStopBinding(HRESULT, LPCWSTR) {
-  if (m_download) m_download->OnStop();
-  return S_OK;
-}
-STDMETHODIMP CNapredekDlg::GetBindInfo(DWORD*, BINDINFO*) { return S_OK; }
-STDMETHODIMP CNapredekDlg::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) { return S_OK; }
-STDMETHODIMP CNapredekDlg::OnObjectAvailable(REFIID, IUnknown*) { return S_OK; }
-
-STDMETHODIMP CNapredekDlg::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) {
-  if (additionalHeaders) *additionalHeaders = nullptr;
-  return S_OK;
-}
-
-STDMETHODIMP CNapredekDlg::OnResponse(DWORD responseCode, LPCWSTR, LPCWSTR, LPWSTR* additionalRequestHeaders) {
-  if (additionalRequestHeaders) *additionalRequestHeaders = nullptr;
-  if (m_download) return m_download->OnResponse(responseCode);
-  return responseCode >= 400 ? E_ABORT : S_OK;
 }

@@ -1,16 +1,18 @@
 // The progress window: the setup's main window while it works, with two
-// status lines, a progress bar and a Cancel button. It is also the download
-// status callback that every download of the setup reports to.
+// status lines, a progress bar and a Cancel button. Every download of the
+// setup reports to it: it is told as one starts and ends, and its timer reads
+// the download state (how far, whether to stop) that it owns beside its
+// cancel state.
 #pragma once
 
 #include <windows.h>
-#include <urlmon.h>
 
 #include "afx/afxwin.h"
 #include "app/cancel_state.h"
 #include "install/download.h"
+#include "install/download_state.h"
 
-class CNapredekDlg : public CDialog, public IBindStatusCallback, public IHttpNegotiate {
+class CNapredekDlg : public CDialog {
 public:
   CNapredekDlg();
 
@@ -25,16 +27,18 @@ public:
   HICON m_smallIcon = nullptr;    // owned, from WM_CREATE to WM_DESTROY
   HICON m_bigIcon = nullptr;      // owned, from WM_CREATE to WM_DESTROY
   HCURSOR m_waitCursor = nullptr; // the system's, shared
-  ULONG m_refCount = 0;
-  // The download under way, from its start to its end (null between
-  // downloads): the platform's reports go to it, and the timer looks at it.
-  CDownload* m_download = nullptr;
+  // How far the download under way has got, written by the worker, and
+  // read by the timer between the download's start and end; reset as each
+  // download starts.
+  DownloadState m_download;
+  bool m_downloading = false;  // between the start and the end
   // What the bar was last told: the size its range (kBarSteps) stands for,
-  // its width, and the pixel its filled part reached (-1 before the first
-  // tick of a download).
+  // its width, its position, and the pixel its filled part reached (-1
+  // before the first tick of a download).
   static const int kBarSteps = 1000;
   ULONG m_barSize = 0;
   int m_barWidth = 1;
+  int m_barPos = 0;
   int m_barPixel = -1;
 
   // What the worker does with the window. Each is a synchronous call into
@@ -55,32 +59,6 @@ public:
   // user has been told, and the worker is held by the platform for good.
   bool DownloadAbandoned() const { return m_cancelled.phase() == CancelState::kAbandoned; }
 
-  // Downloads `url` into the platform's download cache, reporting to this
-  // window, and gives the cached file's path (see CDownload::Run).
-  HRESULT Download(const wchar_t* url, WString& path);
-
-  // IUnknown, shared by both interfaces. The object lives as long as the
-  // application: the reference count never frees it.
-  STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
-  STDMETHODIMP_(ULONG) AddRef() override;
-  STDMETHODIMP_(ULONG) Release() override;
-
-  // IBindStatusCallback, in the interface's own order.
-  STDMETHODIMP OnStartBinding(DWORD reserved, IBinding* binding) override;
-  STDMETHODIMP GetPriority(LONG* priority) override;
-  STDMETHODIMP OnLowResource(DWORD reserved) override;
-  STDMETHODIMP OnProgress(ULONG progress, ULONG progressMax, ULONG statusCode, LPCWSTR statusText) override;
-  STDMETHODIMP OnStopBinding(HRESULT result, LPCWSTR errorText) override;
-  STDMETHODIMP GetBindInfo(DWORD* bindFlags, BINDINFO* bindInfo) override;
-  STDMETHODIMP OnDataAvailable(DWORD flags, DWORD size, FORMATETC* format, STGMEDIUM* medium) override;
-  STDMETHODIMP OnObjectAvailable(REFIID riid, IUnknown* object) override;
-
-  // IHttpNegotiate: lets the setup see the server's HTTP status.
-  STDMETHODIMP BeginningTransaction(LPCWSTR url, LPCWSTR headers, DWORD reserved,
-                                    LPWSTR* additionalHeaders) override;
-  STDMETHODIMP OnResponse(DWORD responseCode, LPCWSTR responseHeaders, LPCWSTR requestHeaders,
-                          LPWSTR* additionalRequestHeaders) override;
-
 protected:
   void DoDataExchange(CDataExchange* pDX) override;
   int OnCreate() override;
@@ -92,4 +70,8 @@ protected:
 private:
   // Moves the bar to what the current download has received.
   void ShowProgress();
+  // Stops the download once Cancel counted or nothing arrived for the
+  // no-data limit, and ends the run when the platform holds the worker past
+  // the grace time after Cancel.
+  void WatchDownload();
 };

@@ -41,4 +41,5 @@
 #define MSG_NO_PACKAGE_FOR_SYSTEM 36
 #define MSG_USAGE 37
 #define MSG_DOWNLOAD_RETRY 38
+#define MSG_ERROR_CODE 39
 #define MSG_APP_TITLE 57344    // 0xE000, the application title

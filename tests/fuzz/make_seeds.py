@@ -108,6 +108,10 @@ def main():
     values, pairs = numbers("version_test.cpp")
     ms = [a << 16 | b for a, b in pairs] + values
     write(out, "version", [u32(m) + u32(v) for m in ms for v in values[:8]] + [u32(v) + u32(v) for v in values])
+
+    # Thirteen bytes of a decision (held, answer), then a header's text.
+    headers = texts("transfer_policy_test.cpp")
+    write(out, "transfer_headers", [bytes([40, 100, 0, 6, 6, 1, 60, 1, 1, 40, 99, 100, 1]) + utf16(t) for t in headers])
     dictionaries(out)
 
 
@@ -122,6 +126,7 @@ def dictionaries(out):
     for name in ("command_mode", "verify_arguments", "admin_target", "installer_command"):
         dictionary(out, name, switches + [" ACTION=ADMIN", "TARGETDIR="])
     dictionary(out, "message_format", ["%", "%%", "%1", "%2", "%9", "%10", "%12", "%0", "!d!", "%1!d!", "!s!", "\n"])
+    dictionary(out, "transfer_headers", ["bytes ", "*", "-", "/", "http://", "https://", "identity", "0", "9"])
 
 
 if __name__ == "__main__":

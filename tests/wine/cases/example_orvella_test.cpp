@@ -19,10 +19,6 @@ const wchar_t kOrvellaCode[] = L"{5C0F2A61-3B7E-4D90-8E21-0A1E2B3C4D01}";
 const wchar_t kPackage[] = L"Orvella.1.0.x64.msi";
 const wchar_t kPatch[] = L"Orvella.1.0.1.x64.msp";
 
-std::wstring OrvellaUrl(const std::wstring& file) {
-  return L"http://127.0.0.1:" + std::to_wstring(PELORIN_TEST_PORT) + L"/files/orvella/" + file;
-}
-
 bool OrvellaInstalled() { return ProductState(kOrvellaCode) == INSTALLSTATE_DEFAULT; }
 
 bool RemoveOrvella() {
@@ -43,8 +39,6 @@ protected:
     ScenarioTest::SetUp();
     if (HasFatalFailure()) return;
     ASSERT_TRUE(RemoveOrvella());
-    DeleteUrlCacheEntryW(OrvellaUrl(kPackage).c_str());
-    DeleteUrlCacheEntryW(OrvellaUrl(kPatch).c_str());
   }
   // Other tests find the system as they expect it.
   void TearDown() override {

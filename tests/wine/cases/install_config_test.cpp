@@ -124,7 +124,6 @@ TEST_F(ConfigurationTest, UpdateOperationInstallsAndThenReinstalls) {
   EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(english.productCode));
   // Installed: the engine reinstalls over it, and the product stays.
   ASSERT_TRUE(DeleteFileW(InstalledFile(english).c_str()));
-  ForgetDownloads();
   RunResult second = RunSetup(setup);
   ASSERT_TRUE(second.finished);
   EXPECT_EQ(0u, second.exitCode) << Describe(second);

@@ -18,6 +18,7 @@
 #include "afx/seams.h"
 #include "install/processor.h"
 #include "support/run.h"
+#include "install/run_folder.h"
 
 using namespace pelorin_test;
 
@@ -454,6 +455,41 @@ TEST_F(OperationTest, KeywordsAreComparedWholeAndIgnoringCase) {
   SetupResult result = 0;
   MessageBoxContent box = CheckAndReadMessage(L"INSTALLUPDATE", false, &result);
   EXPECT_EQ(87u, result);
+}
+
+// ------------------------------------------------------------------ run folders left behind
+
+// What the start of a run removes of earlier runs' folders: the setup's own
+// (the control); of a folder so named that is a link, or of a link in one,
+// nothing it leads to. run_folder_links.sh makes the links (Wine makes none).
+std::wstring Env(const wchar_t* name) {
+  wchar_t value[MAX_PATH] = L"";
+  GetEnvironmentVariableW(name, value, MAX_PATH);
+  return value;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+TEST(StaleRunFolders, OnlyTheSetupsOwnGoAndNothingALinkLeadsTo) {
+  const std::wstring link = Env(L"PELORIN_TEST_STALE_LINK"), planted = Env(L"PELORIN_TEST_STALE_PLANTED"),
+                     other = Env(L"PELORIN_TEST_OTHER");
+  if (link.empty()) GTEST_SKIP() << "run by run_folder_links.sh, which makes the links";
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  WString own, file;
+  UniqueHandle held;
+  ASSERT_TRUE(MakeRunFolder(own) && CreateRunFile(own, L"Tamaris.x64.En.msi", file, held));
+  held.Reset();
+  const struct { const char* what; std::wstring path; bool stays; } rows[] = {
+      {"the setup's own stale folder", own.c_str(), false},
+      {"a folder so named that is a link", std::wstring(temp) + link, true},
+      {"a file of a planted folder", std::wstring(temp) + planted + L"\\own.tmp", false},
+      {"a link in a planted folder", std::wstring(temp) + planted + L"\\elsewhere", true},
+      {"the file that link leads to", other + L"\\victim.txt", true}};
+  for (const auto& row : rows) ASSERT_TRUE(Exists(row.path)) << row.what;
+  RemoveStaleRunFolders();
+  for (const auto& row : rows) EXPECT_EQ(row.stays, Exists(row.path)) << row.what;
+  for (int i = 1; i <= 50; ++i) EXPECT_TRUE(Exists(other + L"\\other\\file" + std::to_wstring(i))) << i;
 }
 
 }  // namespace

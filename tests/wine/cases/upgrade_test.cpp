@@ -10,6 +10,7 @@
 // 64-bit one), and the restart of the computer, which is only recorded.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "engine/binding.h"
 #include "engine/upgrade.h"
 #include "afx/seams.h"
+#include "install/held_file.h"
 #include "install/processor.h"
 #include "install/signature.h"
 #include "ui/messages.h"
@@ -32,6 +34,17 @@ using namespace pelorin_test;
 namespace {
 
 std::wstring Material(const wchar_t* name) { return std::wstring(PELORIN_FAKE_ENGINE_DIR) + L"\\" + name; }
+
+// A file of the run folder (Pelorin-*) in the temporary folder; empty when none.
+std::wstring RunFolderFile(const wchar_t* name) {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((std::wstring(temp) + L"Pelorin-*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return L"";
+  FindClose(search);
+  return std::wstring(temp) + found.cFileName + L"\\" + name;
+}
 
 // ------------------------------------------------------------ seams
 
@@ -126,6 +139,15 @@ void ExpectBox(const Outcome& outcome, size_t index, const std::wstring& text, U
   EXPECT_EQ(icon, box.icon) << Printable(box.text);
   EXPECT_EQ(buttons, box.ButtonIds()) << Printable(box.text);
   EXPECT_EQ(Printable(Text(MSG_APP_TITLE)), Printable(box.caption));
+}
+
+// A failed download's box (the second): message 28 naming `url`, a blank
+// line and the cause (any when empty).
+void ExpectDownloadFailedBox(const Outcome& outcome, const std::wstring& url, const std::wstring& cause) {
+  ASSERT_EQ(2u, outcome.boxes.size());
+  const std::wstring head = Text(MSG_ENGINE_NOT_FOUND, url) + L"\n\n", shown = outcome.boxes[1].content.text;
+  EXPECT_TRUE(shown.size() > head.size() && shown.compare(0, head.size(), head) == 0) << Printable(shown);
+  ExpectBox(outcome, 1, cause.empty() ? shown : head + cause, MB_ICONERROR, kOk);
 }
 
 // The question whether to upgrade, owned by the progress window.
@@ -411,7 +433,7 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtDownloadsTheAnsiRedistributable) {
   Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIA.exe"), MB_ICONERROR, kOk);
+  ExpectDownloadFailedBox(outcome, baseUrl_ + L"InstMSIA.exe", L"404 Not Found");
   ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
 }
 
@@ -575,7 +597,7 @@ TEST_F(EngineUpgrade, FailuresOfTheRedistributableAreToldAndPassedOn) {
 
 // ------------------------------------------------------------ downloads
 
-// The run of the redistributable from the download cache: its path, which
+// The run of the redistributable from the run's folder: its path, which
 // is not the one beside the setup, and the command line it got.
 void ExpectRanDownloaded(const std::vector<ChildRun>& runs, const std::wstring& besideSetup) {
   ASSERT_EQ(1u, runs.size());
@@ -628,12 +650,21 @@ TEST_F(EngineUpgrade, DownloadThatIsNotTrustedIsNeverRun) {
                              "/MSI/2.0/"));
     Serve(material);
 
-    Outcome outcome = RunSetupWorker({IDYES});
+    // The downloaded copy, while the run holds it (it goes with the run).
+    std::string held;
+    RunScript script;
+    script.answers = {IDYES};
+    script.whileRunning = [&](HWND) {
+      std::string now = ReadBytes(RunFolderFile(L"InstMSIW.exe"));
+      if (!now.empty()) held = now;
+    };
+    Outcome outcome = RunSetupWorkerBy(script);
 
     ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-    // Told with the path of the downloaded copy.
+    // Told with the path of the downloaded copy, which held what was served.
     std::wstring path = InsertOf(MSG_NOT_TRUSTED, outcome.boxes[1].content.text);
-    EXPECT_TRUE(FileExists(path)) << Printable(outcome.boxes[1].content.text);
+    EXPECT_EQ(ReadBytes(Material(material)), held);
+    EXPECT_FALSE(FileExists(path)) << "left behind: " << Printable(outcome.boxes[1].content.text);
     EXPECT_NE(std::wstring::npos, path.find(L"InstMSIW")) << Printable(path);
     ExpectBox(outcome, 1, Text(MSG_NOT_TRUSTED, path), MB_ICONERROR, kOk);
     ExpectStopped(outcome, kResultNotTrusted);
@@ -706,7 +737,17 @@ TEST_F(EngineUpgrade, SystemThatCannotCheckSignaturesIsToldSo) {
   SetAppPaths(standIn);
   Serve(L"engine-signed.exe");
 
-  Outcome outcome = RunSetupWorker({IDYES});
+  // The file the check was asked about, while the run holds it.
+  std::string checkedBytes;
+  RunScript script;
+  script.answers = {IDYES};
+  script.whileRunning = [&](HWND) {
+    std::vector<ChildRun> seen = Runs();
+    const std::wstring head = L"\"" + standIn + L"\" /v \"";
+    if (checkedBytes.empty() && seen.size() == 1 && seen[0].commandLine.size() > head.size() + 1)
+      checkedBytes = ReadBytes(seen[0].commandLine.substr(head.size(), seen[0].commandLine.size() - head.size() - 1));
+  };
+  Outcome outcome = RunSetupWorkerBy(script);
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_NO_SIGNATURES), MB_ICONERROR, kOk);
@@ -720,8 +761,7 @@ TEST_F(EngineUpgrade, SystemThatCannotCheckSignaturesIsToldSo) {
   ASSERT_EQ(0u, line.compare(0, head.size(), head)) << Printable(line);
   ASSERT_EQ(L'"', line.back()) << Printable(line);
   std::wstring checked = line.substr(head.size(), line.size() - head.size() - 1);
-  EXPECT_TRUE(FileExists(checked)) << Printable(checked);
-  EXPECT_EQ(ReadBytes(Material(L"engine-signed.exe")), ReadBytes(checked));
+  EXPECT_EQ(ReadBytes(Material(L"engine-signed.exe")), checkedBytes) << Printable(checked);
 }
 
 TEST_F(EngineUpgrade, DownloadThatFailsIsToldWithTheUrl) {
@@ -729,7 +769,7 @@ TEST_F(EngineUpgrade, DownloadThatFailsIsToldWithTheUrl) {
   Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIW.exe"), MB_ICONERROR, kOk);
+  ExpectDownloadFailedBox(outcome, baseUrl_ + L"InstMSIW.exe", L"404 Not Found");
   ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(1, server_.requests());
   ASSERT_EQ(1u, outcome.StatusTexts(IDC_DETAIL).size());
@@ -750,7 +790,7 @@ TEST_F(EngineUpgrade, DownloadFromAServerThatIsNotThereIsToldWithTheUrl) {
   Outcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, url + L"InstMSIW.exe"), MB_ICONERROR, kOk);
+  ExpectDownloadFailedBox(outcome, url + L"InstMSIW.exe", L"");
   ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
 }
 

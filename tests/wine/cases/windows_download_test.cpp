@@ -1,9 +1,10 @@
 // Downloads through the progress window, as the setup makes them: the real
-// URLDownloadToCacheFileW on a worker thread against an HTTP server on the
-// loopback interface, while this thread serves the window. The bar is
-// watched through the messages it receives.
+// transfer on a worker thread, into a file of a run folder, against an HTTP
+// server on the loopback interface, while this thread serves the window.
+// The bar is watched through the messages it receives.
 #include <windows.h>
 #include <commctrl.h>
+#include <wininet.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <iterator>
 #include <vector>
 
+#include "install/download.h"
+#include "install/run_folder.h"
 #include "ui/resource.h"
 #include "app/app.h"
 #include "support/run.h"
@@ -56,16 +59,35 @@ protected:
     g_barProc = (WNDPROC)SetWindowLongPtrW(control(IDC_PROGRESS), GWLP_WNDPROC, (LONG_PTR)WatchingBarProc);
   }
 
-  // Downloads `url` as the setup's worker does; `tick` acts as the user.
-  HRESULT Fetch(const std::wstring& url, const std::function<void(HWND)>& tick = nullptr) {
-    HRESULT result = E_UNEXPECTED;
+  void TearDown() override {
+    RemoveRunFolder(folder);
+    ProgressWindowTest::TearDown();
+  }
+
+  // Downloads `url` as the setup's worker does, into a file of a run
+  // folder; `tick` acts as the user. True when the whole file arrived (its
+  // path in `cached`); otherwise `failure` tells why.
+  bool Fetch(const std::wstring& url, const std::function<void(HWND)>& tick = nullptr) {
+    failure = DownloadFailure();
     cached.Clear();
-    cached.Append(L"X");
+    WString path;
+    UniqueHandle file;
+    if (folder.empty()) EXPECT_TRUE(MakeRunFolder(folder));
+    EXPECT_TRUE(CreateRunFile(folder, L"download.bin", path, file));
+    bool done = false;
     RunScript user;
     user.answer = false;
     user.whileRunning = tick;
-    RunInProcess([&] { result = progress().Download(url.c_str(), cached); }, user);
-    return result;
+    RunInProcess(
+        [&] {
+          DownloadJob job = {url.c_str(), file.get(), 1, window(), progress().m_download, progress().m_cancelled,
+                             [](void*, DWORD) {}, nullptr};
+          done = DownloadFile(job, failure);
+        },
+        user);
+    file.Reset();
+    if (done) cached.Append(path);
+    return done;
   }
 
   std::vector<int> Upper() const {
@@ -87,7 +109,8 @@ protected:
   }
 
   LoopbackHttpServer server;
-  WString cached;
+  WString folder, cached;
+  DownloadFailure failure;
 };
 
 }  // namespace
@@ -95,7 +118,7 @@ protected:
 TEST_F(Download, OfKnownSizeFillsTheBarStepByStep) {
   const std::string body = Pattern(6000);
   server.SetReply({200, body, true, 1000, 150});
-  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("known")));
+  ASSERT_TRUE(Fetch(server.FreshUrl("known")));
   EXPECT_EQ(body, FileContent(cached.c_str())) << Printable(cached.c_str());
 
   // The range is told before any position: empty while the size is not yet
@@ -125,13 +148,13 @@ TEST_F(Download, ManySmallReportsMoveTheBarOnlyWhereItShows) {
   // steps of the bar at most, and a second download tells the range anew.
   const std::string body = Pattern(200000);
   server.SetReply({200, body, true, 100, 0});
-  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("many")));
+  ASSERT_TRUE(Fetch(server.FreshUrl("many")));
   EXPECT_EQ(body, FileContent(cached.c_str()));
   ExpectRangeToldOnce(Upper());
   EXPECT_LE(Positions().size(), 1002u);
   g_barMessages.clear();
   server.SetReply({200, Pattern(3000), true, 1000, 20});
-  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("again")));
+  ASSERT_TRUE(Fetch(server.FreshUrl("again")));
   ExpectRangeToldOnce(Upper());
   ASSERT_FALSE(Positions().empty());
   EXPECT_EQ(1000, Positions().back());
@@ -140,7 +163,7 @@ TEST_F(Download, ManySmallReportsMoveTheBarOnlyWhereItShows) {
 TEST_F(Download, OfUnknownSizeLeavesTheBarEmpty) {
   const std::string body = Pattern(5000);
   server.SetReply({200, body, false, 1000, 80});
-  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("unknown")));
+  ASSERT_TRUE(Fetch(server.FreshUrl("unknown")));
   EXPECT_EQ(body, FileContent(cached.c_str())) << Printable(cached.c_str());
   std::vector<int> upper = Upper();
   ASSERT_FALSE(upper.empty());  // the window was told
@@ -154,7 +177,7 @@ TEST_F(Download, CancelledByTheUserFails) {
   const std::string body = Pattern(64 * 300);
   server.SetReply({200, body, true, 64, 100});
   DWORD clickedAt = 0;
-  HRESULT result = Fetch(server.FreshUrl("cancelled"), [&](HWND) {
+  bool done = Fetch(server.FreshUrl("cancelled"), [&](HWND) {
     // Cancel once the bar has begun to move.
     if (!clickedAt && BarPosition(control(IDC_PROGRESS)) > 0) {
       SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
@@ -163,8 +186,8 @@ TEST_F(Download, CancelledByTheUserFails) {
   });
   ASSERT_NE(0u, clickedAt) << "the bar never moved";
   DWORD stoppedAfter = GetTickCount() - clickedAt;
-  EXPECT_TRUE(FAILED(result)) << std::hex << result;
-  EXPECT_EQ(E_ABORT, result) << std::hex << result;
+  EXPECT_FALSE(done);
+  EXPECT_EQ((DWORD)ERROR_CANCELLED, failure.error);
   EXPECT_TRUE(cached.empty());
   EXPECT_EQ(CancelState::kCancelAsked, progress().m_cancelled.phase());
   EXPECT_LT(stoppedAfter, 5000u);
@@ -174,40 +197,45 @@ TEST_F(Download, CancelledByTheUserFails) {
   EXPECT_TRUE(IsWindowEnabled(control(IDCANCEL)));
 }
 
-// Refused for the status, although the platform may save the error page as
-// the download.
+// Refused for the status, and the error page is no download.
 TEST_F(Download, HttpNotFoundOrServerErrorIsAFailure) {
   for (int status : {404, 500}) {
     server.SetReply({status, "<html><body>" + std::to_string(status) + " Error</body></html>"});
     int before = server.requests();
-    HRESULT result = Fetch(server.FreshUrl("failing" + std::to_string(status)));
+    EXPECT_FALSE(Fetch(server.FreshUrl("failing" + std::to_string(status))));
     EXPECT_TRUE(cached.empty());
-    EXPECT_TRUE(result == INET_E_DOWNLOAD_FAILURE || result == E_ABORT) << status << ": " << std::hex << result;
+    EXPECT_EQ((DWORD)status, failure.status);
     EXPECT_EQ(1, server.requests() - before) << status;
   }
 }
 
 TEST_F(Download, SucceedsAfterAnEarlierHttpError) {
   server.SetReply({404, "not here"});
-  EXPECT_TRUE(FAILED(Fetch(server.FreshUrl("first"))));
+  EXPECT_FALSE(Fetch(server.FreshUrl("first")));
   const std::string body = Pattern(1500);
   server.SetReply({200, body});
-  ASSERT_EQ(S_OK, Fetch(server.FreshUrl("second")));
+  ASSERT_TRUE(Fetch(server.FreshUrl("second")));
   EXPECT_EQ(body, FileContent(cached.c_str()));
 }
 
-TEST_F(Download, AnEarlierHttpErrorDoesNotSpoilADownloadWithoutHttp) {
+// Only http and https are asked for: any other address is refused before
+// any request, and what an earlier download met spoils nothing after.
+TEST_F(Download, AnAddressOtherThanHttpIsRefusedAndSpoilsNothing) {
   server.SetReply({500, "broken"});
-  EXPECT_TRUE(FAILED(Fetch(server.FreshUrl("first"))));
+  EXPECT_FALSE(Fetch(server.FreshUrl("first")));
   // A file URL: no HTTP answer at all this time.
-  wchar_t folder[MAX_PATH], file[MAX_PATH];
-  GetTempPathW(MAX_PATH, folder);
-  GetTempFileNameW(folder, L"pel", 0, file);
+  wchar_t folderPath[MAX_PATH], file[MAX_PATH];
+  GetTempPathW(MAX_PATH, folderPath);
+  GetTempFileNameW(folderPath, L"pel", 0, file);
   const std::string body = Pattern(700);
   std::ofstream(file, std::ios::binary) << body;
-  std::wstring url = L"file:///" + std::wstring(file);
-  HRESULT result = Fetch(url);
-  EXPECT_EQ(S_OK, result) << std::hex << result;
+  int before = server.requests();
+  EXPECT_FALSE(Fetch(L"file:///" + std::wstring(file)));
+  EXPECT_EQ((DWORD)ERROR_INTERNET_UNRECOGNIZED_SCHEME, failure.error);
+  EXPECT_EQ(0u, failure.status);
+  EXPECT_EQ(before, server.requests());
+  server.SetReply({200, body});
+  ASSERT_TRUE(Fetch(server.FreshUrl("after")));
   EXPECT_EQ(body, FileContent(cached.c_str()));
   DeleteFileW(file);
 }
@@ -223,7 +251,7 @@ TEST_F(Download, NoServerListeningIsAFailure) {
   ASSERT_EQ(0, getsockname(probe, (sockaddr*)&address, &length));
   closesocket(probe);
   std::wstring url = L"http://127.0.0.1:" + std::to_wstring(ntohs(address.sin_port)) + L"/nobody.msi";
-  HRESULT result = Fetch(url);
-  EXPECT_TRUE(FAILED(result)) << std::hex << result;
+  EXPECT_FALSE(Fetch(url));
+  EXPECT_NE(0u, failure.error);
   EXPECT_TRUE(cached.empty());
 }

@@ -1,15 +1,15 @@
 // The progress window on screen: what it shows, its icons and cursor, the
-// Cancel button and Esc, what the worker does with it, and its status
-// callback's COM identity and progress reports, called directly.
+// Cancel button and Esc, what the worker does with it, and how it shows and
+// watches a download from the reports of its download state.
 #include <windows.h>
 #include <commctrl.h>
-#include <urlmon.h>
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
 #include "app/app.h"
+#include "afx/seams.h"
 #include "ui/resource.h"
 #include "support/run.h"
 
@@ -17,13 +17,17 @@ using namespace pelorin_test;
 
 namespace {
 
-// A download under way as far as the window knows, for a test that hands it
-// the platform's reports itself; Tick() is its timer's, which moves the bar.
+// A download under way as far as the window knows, for a test that plays
+// the transfer's reports itself; Tick() is its timer's, which moves the bar.
 struct ShownDownload {
-  ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, (LPARAM)&download); }
-  ~ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), CDownload::kWatchMessage, 0, 0); }
+  ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), kDownloadMessage, 1, 0); }
+  ~ShownDownload() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), kDownloadMessage, 0, 0); }
   void Tick() { SendMessageW(App().m_progressDlg.GetSafeHwnd(), WM_TIMER, 1, 0); }
-  CDownload download{App().m_progressDlg.m_cancelled};
+  // The transfer has `received` bytes of `total` (0: not announced).
+  static void Report(uint32_t received, uint32_t total) {
+    App().m_progressDlg.m_download.Announce(total);
+    App().m_progressDlg.m_download.Restart(received, GetTickCount());
+  }
 };
 
 // The cursor that this thread shows after `window` has been told that the
@@ -168,7 +172,7 @@ TEST_F(ProgressWindow, MadeAgainItWorksWithItsNewControls) {
   EXPECT_EQ(control(IDC_DETAIL), progress().m_detail.GetSafeHwnd());
   EXPECT_EQ(control(IDC_APP_ICON), progress().m_icon.GetSafeHwnd());
   ShownDownload shown;
-  progress().OnProgress(3, 4, BINDSTATUS_DOWNLOADINGDATA, L"");
+  shown.Report(3, 4);
   shown.Tick();
   EXPECT_EQ(1000, BarUpper(control(IDC_PROGRESS)));
   EXPECT_EQ(750, BarPosition(control(IDC_PROGRESS)));
@@ -221,7 +225,7 @@ TEST_F(ProgressWindow, CancelRaisesTheFlagAndChangesNothingOnScreen) {
   progress().SetHeadline(L"Please wait while 'Tamaris' is downloaded...");
   progress().SetDetail(L"Downloading package 'Tamaris.x64.Sl.msi' ...");
   ShownDownload shown;
-  progress().OnProgress(300, 1000, BINDSTATUS_DOWNLOADINGDATA, L"");
+  shown.Report(300, 1000);
   shown.Tick();
   Look before = LookOf(window());
   SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
@@ -284,25 +288,37 @@ TEST_F(ProgressWindow, WorkerWritesStatusLinesAndHidesTheWindowSynchronously) {
 
 // ---------------------------------------------------------------- progress reports
 
+// A request of the transfer, as the window sees it: a value it closes to
+// stop the transfer (the platform refuses one that is no request).
+void* const kSomeRequest = reinterpret_cast<void*>(0x5A5A0);
+
 TEST_F(ProgressWindow, ProgressReportsMoveTheBarAndAbortOnceCancelled) {
   HWND bar = control(IDC_PROGRESS);
   ShownDownload shown;
+  progress().m_download.Publish(kSomeRequest);
   // The bar counts in thousandths of the announced size.
-  EXPECT_EQ(S_OK, progress().OnProgress(250, 1000, BINDSTATUS_DOWNLOADINGDATA, L""));
+  shown.Report(250, 1000);
   shown.Tick();
   EXPECT_EQ(1000, BarUpper(bar));
   EXPECT_EQ(250, BarPosition(bar));
-  // Every report moves the bar, whatever its status; a new size too.
-  EXPECT_EQ(S_OK, progress().OnProgress(400, 2000, BINDSTATUS_CACHEFILENAMEAVAILABLE, nullptr));
+  // A new size too.
+  shown.Report(400, 2000);
   shown.Tick();
   EXPECT_EQ(1000, BarUpper(bar));
   EXPECT_EQ(200, BarPosition(bar));
+  // Nothing is stopped while the download goes on; Cancel stops it at once.
+  EXPECT_EQ(kSomeRequest, progress().m_download.TakeRequest());
+  progress().m_download.Publish(kSomeRequest);
   SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
-  EXPECT_EQ(E_ABORT, progress().OnProgress(600, 2000, BINDSTATUS_DOWNLOADINGDATA, L""));
+  EXPECT_EQ(nullptr, progress().m_download.TakeRequest());
+  // And again on every tick: a request made after the press is stopped too.
+  progress().m_download.Publish(kSomeRequest);
+  shown.Report(600, 2000);
   shown.Tick();
+  EXPECT_EQ(nullptr, progress().m_download.TakeRequest());
   EXPECT_EQ(300, BarPosition(bar));
   // Sizes of 2 GiB and more: no negative range, the same proportion.
-  EXPECT_EQ(E_ABORT, progress().OnProgress(0xC0000000u, 0xFFFFFFFFu, BINDSTATUS_DOWNLOADINGDATA, L""));
+  shown.Report(0xC0000000u, 0xFFFFFFFFu);
   shown.Tick();
   EXPECT_EQ(1000, BarUpper(bar));
   EXPECT_EQ(750, BarPosition(bar));
@@ -311,7 +327,7 @@ TEST_F(ProgressWindow, ProgressReportsMoveTheBarAndAbortOnceCancelled) {
 TEST_F(ProgressWindow, ReportWithoutTotalLeavesTheBarEmpty) {
   HWND bar = control(IDC_PROGRESS);
   ShownDownload shown;
-  EXPECT_EQ(S_OK, progress().OnProgress(4096, 0, BINDSTATUS_DOWNLOADINGDATA, L""));
+  shown.Report(4096, 0);
   shown.Tick();
   EXPECT_EQ(0, BarUpper(bar));
   EXPECT_EQ(0, BarPosition(bar));
@@ -319,73 +335,63 @@ TEST_F(ProgressWindow, ReportWithoutTotalLeavesTheBarEmpty) {
 
 TEST_F(ProgressWindow, ReportsAfterTheWindowIsGoneStillAnswerByTheFlag) {
   progress().DestroyWindow();
-  EXPECT_EQ(S_OK, progress().OnProgress(10, 100, BINDSTATUS_DOWNLOADINGDATA, L""));
+  ShownDownload::Report(10, 100);
+  EXPECT_FALSE(progress().m_cancelled.stopping());
   progress().m_cancelled.Ask();
-  EXPECT_EQ(E_ABORT, progress().OnProgress(20, 100, BINDSTATUS_DOWNLOADINGDATA, L""));
+  ShownDownload::Report(20, 100);
+  EXPECT_TRUE(progress().m_cancelled.stopping());
 }
 
-// ---------------------------------------------------------------- COM identity
+// ---------------------------------------------------------------- one download after another
 
-TEST_F(ProgressWindow, AnswersForItsThreeInterfacesAndCountsReferences) {
-  IBindStatusCallback* callback = &progress();
-  ULONG start = progress().m_refCount;
-  void* answer = nullptr;
-  ASSERT_EQ(S_OK, callback->QueryInterface(IID_IBindStatusCallback, &answer));
-  EXPECT_EQ(static_cast<IBindStatusCallback*>(&progress()), answer);
-  ASSERT_EQ(S_OK, callback->QueryInterface(IID_IUnknown, &answer));
-  EXPECT_EQ(static_cast<IUnknown*>(static_cast<IBindStatusCallback*>(&progress())), answer);
-  ASSERT_EQ(S_OK, callback->QueryInterface(IID_IHttpNegotiate, &answer));
-  EXPECT_EQ(static_cast<IHttpNegotiate*>(&progress()), answer);
-  EXPECT_EQ(start + 3, progress().m_refCount);
-
-  // Through the second interface the same object answers.
-  IHttpNegotiate* negotiate = static_cast<IHttpNegotiate*>(answer);
-  ASSERT_EQ(S_OK, negotiate->QueryInterface(IID_IBindStatusCallback, &answer));
-  EXPECT_EQ(callback, answer);
-  EXPECT_EQ(start + 4, progress().m_refCount);
-  EXPECT_EQ(start + 3, negotiate->Release());
-  EXPECT_EQ(start + 2, callback->Release());
-  callback->Release();
-  callback->Release();
-  EXPECT_EQ(start, progress().m_refCount);
-}
-
-TEST_F(ProgressWindow, RefusesEveryOtherInterfaceWithoutCounting) {
-  IBindStatusCallback* callback = &progress();
-  ULONG start = progress().m_refCount;
-  const IID* others[] = {&IID_IStream, &IID_IHttpNegotiate2, &IID_IAuthenticate, &IID_IWindowForBindingUI,
-                         &IID_IServiceProvider, &IID_IBinding, &IID_IMarshal};
-  for (const IID* iid : others) {
-    void* answer = reinterpret_cast<void*>(1);
-    EXPECT_EQ(E_NOINTERFACE, callback->QueryInterface(*iid, &answer));
-    EXPECT_EQ(nullptr, answer);
+TEST_F(ProgressWindow, EachDownloadStartsFromNothing) {
+  HWND bar = control(IDC_PROGRESS);
+  {
+    ShownDownload first;
+    first.Report(900, 1000);
+    first.Tick();
+    EXPECT_EQ(900, BarPosition(bar));
   }
-  EXPECT_EQ(start, progress().m_refCount);
+  ShownDownload second;
+  EXPECT_EQ(0u, progress().m_download.received());
+  EXPECT_EQ(0u, progress().m_download.announced());
+  second.Tick();
+  EXPECT_EQ(0, BarUpper(bar));
+  EXPECT_EQ(0, BarPosition(bar));
 }
 
-TEST_F(ProgressWindow, LastReleaseFreesNothing) {
-  IBindStatusCallback* callback = &progress();
-  ULONG start = progress().m_refCount;
-  callback->AddRef();
-  EXPECT_EQ(start, callback->Release());
-  for (ULONG i = 0; i < start; ++i) callback->Release();
-  EXPECT_EQ(0u, progress().m_refCount);
-  // Still the living window and callback.
-  ShownDownload shown;
-  EXPECT_EQ(S_OK, callback->OnProgress(1, 2, BINDSTATUS_DOWNLOADINGDATA, L""));
-  shown.Tick();
+TEST_F(ProgressWindow, ReportsOutsideADownloadMoveNothing) {
+  HWND bar = control(IDC_PROGRESS);
+  ShownDownload::Report(500, 1000);
+  SendMessageW(window(), WM_TIMER, 1, 0);
+  EXPECT_EQ(0, BarPosition(bar));
+  // Nor does Cancel stop anything then.
+  progress().m_download.Publish(kSomeRequest);
+  SendMessageW(control(IDCANCEL), BM_CLICK, 0, 0);
+  EXPECT_EQ(kSomeRequest, progress().m_download.TakeRequest());
+}
+
+TEST_F(ProgressWindow, TheEndOfADownloadShowsWhereItEnded) {
+  {
+    ShownDownload shown;
+    shown.Report(1, 2);
+  }
   EXPECT_EQ(500, BarPosition(control(IDC_PROGRESS)));
-  for (ULONG i = 0; i < start; ++i) callback->AddRef();
 }
 
-TEST_F(ProgressWindow, HttpErrorAnswersStopTheTransfer) {
-  IHttpNegotiate* negotiate = &progress();
-  LPWSTR extra = reinterpret_cast<LPWSTR>(1);
-  EXPECT_EQ(S_OK, negotiate->BeginningTransaction(L"http://127.0.0.1/x", L"", 0, &extra));
-  EXPECT_EQ(nullptr, extra);
-  EXPECT_EQ(S_OK, negotiate->OnResponse(200, L"HTTP/1.1 200 OK\r\n", nullptr, nullptr));
-  EXPECT_EQ(S_OK, negotiate->OnResponse(304, L"HTTP/1.1 304 Not Modified\r\n", nullptr, nullptr));
-  EXPECT_EQ(E_ABORT, negotiate->OnResponse(400, L"HTTP/1.1 400 Bad Request\r\n", nullptr, nullptr));
-  EXPECT_EQ(E_ABORT, negotiate->OnResponse(404, L"HTTP/1.1 404 Not Found\r\n", nullptr, nullptr));
-  EXPECT_EQ(E_ABORT, negotiate->OnResponse(503, L"HTTP/1.1 503 Unavailable\r\n", nullptr, nullptr));
+TEST_F(ProgressWindow, NoDataForTheLimitStopsTheTransfer) {
+  ScopedSeams seams;
+  seams->downloadNoDataLimitMs = 200;
+  ShownDownload shown;
+  progress().m_download.Publish(kSomeRequest);
+  shown.Tick();
+  EXPECT_EQ(kSomeRequest, progress().m_download.TakeRequest());
+  EXPECT_FALSE(progress().m_download.stalled());
+  progress().m_download.Publish(kSomeRequest);
+  Sleep(250);
+  shown.Tick();
+  EXPECT_TRUE(progress().m_download.stalled());
+  EXPECT_EQ(nullptr, progress().m_download.TakeRequest());
+  // Nothing of the user's: no Cancel.
+  EXPECT_EQ(CancelState::kRunning, progress().m_cancelled.phase());
 }

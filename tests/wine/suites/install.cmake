@@ -141,3 +141,9 @@ target_compile_options(install_demo_driver PRIVATE -municode)
 target_link_options(install_demo_driver PRIVATE -municode -static)
 # Its runs watch the status lines through the hook library, found beside it.
 add_dependencies(install_demo_driver install_cancel_hook)
+# The removal of earlier runs' folders, against links that Wine cannot make:
+# the script makes them on the Linux side and runs the unit test's rows.
+add_test(NAME install_run_folder_links
+    COMMAND bash "${CMAKE_CURRENT_SOURCE_DIR}/tools/run_folder_links.sh" "$<TARGET_FILE:install_unit_test>"
+            "${CMAKE_CURRENT_BINARY_DIR}/run-folder-links")
+set_tests_properties(install_run_folder_links PROPERTIES TIMEOUT 300 RESOURCE_LOCK wine)

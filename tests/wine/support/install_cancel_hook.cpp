@@ -23,8 +23,8 @@
 //
 // RefuseDialogWindows, put in place for every thread before the setup
 // starts, makes the creation of its windows of one class fail (the progress
-// window, the language dialog, a question, the download's wake window), as
-// it can where the system is out of resources: nothing else here can.
+// window, the language dialog, a question), as it can where the system is
+// out of resources: nothing else here can.
 #include "install_cancel_hook.h"
 
 namespace {

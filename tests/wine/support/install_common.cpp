@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -217,15 +219,6 @@ std::vector<ServedRequest> Log() {
 
 std::wstring PackageUrl(const std::wstring& packageFile) { return PELORIN_TEST_DOWNLOAD_URL + packageFile; }
 
-void ForgetDownloads() {
-  for (const wchar_t* arch : {L"Win32", L"x64", L"ARM64"})
-    for (const wchar_t* language : {L"Sl", L"En"})
-      for (const wchar_t* extension : {L"msi", L"msp"}) {
-        std::wstring name = std::wstring(L"Tamaris.") + arch + L"." + language + L"." + extension;
-        DeleteUrlCacheEntryW(PackageUrl(name).c_str());
-      }
-}
-
 // ------------------------------------------------------------------ outcomes
 
 void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package) {
@@ -235,6 +228,14 @@ void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package) {
   EXPECT_EQ(INSTALLSTATE_DEFAULT, ProductState(package.productCode));
   EXPECT_TRUE(FileExists(InstalledFile(package))) << Printable(InstalledFile(package));
   EXPECT_EQ(std::vector<std::wstring>{package.productCode}, InstalledSamples());
+}
+
+void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url, const std::wstring& cause,
+                              unsigned message) {
+  const std::wstring head = Expected(message, {url}) + L"\n\n";
+  EXPECT_EQ(Printable(head), Printable(shown.substr(0, head.size())));
+  EXPECT_GT(shown.size(), head.size()) << "no cause: " << Printable(shown);
+  if (!cause.empty()) EXPECT_EQ(Printable(cause), Printable(shown.substr(std::min(head.size(), shown.size()))));
 }
 
 void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text) {
@@ -247,7 +248,6 @@ void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const 
 void ScenarioTest::SetUp() {
   ASSERT_TRUE(server::Reset()) << "the download server does not answer on port " << PELORIN_TEST_PORT;
   ASSERT_TRUE(server::Set("root=signed"));
-  ForgetDownloads();
   ASSERT_TRUE(UninstallSamples());
   ASSERT_TRUE(folder_.ok());
   setup_ = CopySetup(L"tamaris");

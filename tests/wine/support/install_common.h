@@ -81,9 +81,6 @@ std::vector<ServedRequest> Log();
 
 // The URL that the setups ask for `packageFile`.
 std::wstring PackageUrl(const std::wstring& packageFile);
-// Removes the download cache entries of every sample package, so that each
-// scenario downloads afresh.
-void ForgetDownloads();
 
 // ------------------------------------------------------------------ outcomes
 
@@ -93,11 +90,14 @@ void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package);
 // The run ended with `exitCode` after one error box with `text` (OK only),
 // and nothing is installed.
 void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text);
+// The message of a failed download of `url` (13, or `message`): its text, a
+// blank line and the cause (`cause`, or any when empty).
+void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url, const std::wstring& cause = L"",
+                              unsigned message = MSG_PACKAGE_NOT_FOUND);
 
 // A scenario from a clean start: the server serving the signed samples, no
-// download in the cache, no sample product on the system, and a fresh folder
-// with the shipped setup in it (setup_); what a test installed is taken off
-// again afterwards.
+// sample product on the system, and a fresh folder with the shipped setup in
+// it (setup_); what a test installed is taken off again afterwards.
 // A derived SetUp calls this one first and stops when it failed.
 class ScenarioTest : public testing::Test {
 protected:

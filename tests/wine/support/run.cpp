@@ -128,6 +128,7 @@ void ReadAndAnswerBox(HWND window, HWND progress, DWORD pid, const RunScript& sc
   ShownBox box;
   box.seenAt = GetTickCount();
   box.content = ReadMessageBox(window);
+  box.namedFile = QuotedFileBytes(box.content.text);
   box.windows = TopLevelWindows(pid).size();
   if (progress && IsWindow(progress)) {
     box.headline = ControlText(progress, IDC_HEADLINE);
@@ -281,6 +282,20 @@ std::string Hex(DWORD code) {
   char text[16];
   snprintf(text, sizeof(text), "0x%08lX", (unsigned long)code);
   return text;
+}
+
+std::string QuotedFileBytes(const std::wstring& text) {
+  size_t first = text.find(L'\''), last = text.rfind(L'\'');
+  std::string bytes;
+  if (first == std::wstring::npos || last <= first + 1) return bytes;
+  HANDLE file = CreateFileW(text.substr(first + 1, last - first - 1).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return bytes;
+  char buffer[65536];
+  DWORD got = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  CloseHandle(file);
+  return bytes;
 }
 
 }  // namespace pelorin_test

@@ -78,6 +78,10 @@ struct ShownBox {
   // Top-level windows of the setup when the box was seen.
   size_t windows = 0;
   DWORD seenAt = 0;  // GetTickCount() when first seen (within about 50 ms)
+  // The bytes of the file that the text names between single quotes, read
+  // while the box was open (the setup holds its download until the run
+  // ends, and then removes it); empty when it names none.
+  std::string namedFile;
 };
 
 struct RunResult {
@@ -148,6 +152,9 @@ protected:
 int BarPosition(HWND bar);
 int BarUpper(HWND bar);
 
+// The bytes of the file that `text` names between its first and last single
+// quote; empty when there is none.
+std::string QuotedFileBytes(const std::wstring& text);
 // For failure messages: each box as "icon: text".
 std::string Describe(const RunResult& run);
 // The run ended with `exitCode` after one error box with `text` (OK only).

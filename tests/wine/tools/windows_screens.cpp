@@ -36,7 +36,9 @@ int wmain(int argc, wchar_t** argv) {
     app.m_progressDlg.SetHeadline(FormatMessageText(MSG_PLEASE_WAIT, {product.productName}).c_str());
     app.m_progressDlg.SetDetail(
         FormatMessageText(MSG_DOWNLOADING_PACKAGE, {product.languages[0].packageArm64}).c_str());
-    app.m_progressDlg.OnProgress(42, 100, 0, nullptr);
+    SendMessageW(app.m_progressDlg.GetSafeHwnd(), kDownloadMessage, 1, 0);
+    app.m_progressDlg.m_download.Announce(100);
+    app.m_progressDlg.m_download.Restart(42, GetTickCount());
   }
   CloseHandle(CreateThread(nullptr, 0, WaitForInput, nullptr, 0, nullptr));
 
