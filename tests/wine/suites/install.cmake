@@ -139,5 +139,3 @@ add_executable(install_demo_driver "${CMAKE_CURRENT_SOURCE_DIR}/tools/install_de
 target_link_libraries(install_demo_driver PRIVATE pelorin_test_support msi)
 target_compile_options(install_demo_driver PRIVATE -municode)
 target_link_options(install_demo_driver PRIVATE -municode -static)
-# Its runs watch the status lines through the hook library, found beside it.
-add_dependencies(install_demo_driver install_cancel_hook)
