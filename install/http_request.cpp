@@ -1,7 +1,7 @@
 #include "install/http_request.h"
 
 #include "afx/system_library.h"
-#include "app/seams.h"
+#include "afx/seams.h"
 
 HMODULE WinInetModule() {
   static HMODULE wininet = LoadSystemLibrary(L"wininet.dll");

@@ -1,6 +1,6 @@
 #include "install/http_transfer.h"
 
-#include "app/seams.h"
+#include "afx/seams.h"
 
 namespace {
 

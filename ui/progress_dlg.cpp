@@ -1,6 +1,6 @@
 #include "ui/progress_dlg.h"
 
-#include "app/seams.h"
+#include "afx/seams.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 

@@ -37,6 +37,7 @@ std::wstring Variant(const wchar_t* name) {
 RunScript Within(DWORD ms = 60000) {
   RunScript script;
   script.timeoutMs = ms;
+  script.recordStatus = false;
   return script;
 }
 

@@ -35,6 +35,7 @@ DWORD Verdict(const std::wstring& setup, const std::wstring& arguments) {
   RunScript script;
   script.answer = false;
   script.timeoutMs = 30000;
+  script.recordStatus = false;
   RunResult run = RunSetup(setup, script, arguments);
   EXPECT_EQ("", Printable(run.firstWindow)) << "\"" << Printable(arguments) << "\" showed a window";
   return run.finished && run.firstWindow.empty() ? run.exitCode : 0xDEADBEEF;

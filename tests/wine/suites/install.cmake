@@ -139,8 +139,6 @@ add_executable(install_demo_driver "${CMAKE_CURRENT_SOURCE_DIR}/tools/install_de
 target_link_libraries(install_demo_driver PRIVATE pelorin_test_support msi)
 target_compile_options(install_demo_driver PRIVATE -municode)
 target_link_options(install_demo_driver PRIVATE -municode -static)
-# Its runs watch the status lines through the hook library, found beside it.
-add_dependencies(install_demo_driver install_cancel_hook)
 # The removal of earlier runs' folders, against links that Wine cannot make:
 # the script makes them on the Linux side and runs the unit test's rows.
 add_test(NAME install_run_folder_links

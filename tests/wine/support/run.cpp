@@ -182,7 +182,9 @@ void Look(DWORD pid, const RunScript& script, CancelHook* hook, std::set<HWND>& 
 
 RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::wstring& arguments) {
   RunResult run;
-  std::unique_ptr<CancelHook> hook(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence, script.cancelDelayMs));
+  std::unique_ptr<CancelHook> hook;
+  if (script.recordStatus || script.cancelAtControl || script.whileHeldForTheEngine || !script.refuseWindows.empty())
+    hook.reset(new CancelHook(script.cancelAtControl, script.cancelAtOccurrence, script.cancelDelayMs));
   if (script.whileHeldForTheEngine) hook->PauseAtHide();
   if (!script.refuseWindows.empty() && !hook->RefuseWindows(script.refuseWindows, script.refuseAfter)) {
     ADD_FAILURE() << "the hook that refuses windows could not be put in place";
@@ -219,6 +221,7 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
   }
   run.finished = true;
   run.exitCode = setup.ExitCode();
+  if (!hook) return run;
   run.cancelPressed = hook->fired();
   run.cancelText = hook->text();
   run.statusRecorded = hook->installed();

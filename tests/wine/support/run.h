@@ -44,6 +44,9 @@ struct RunScript {
   DWORD timeoutMs = 180000;
 
   // -- a process only (through the hook library install_cancel_hook.dll)
+  // Record the status texts (statusTexts); a run that looks only at the
+  // windows goes without the hook.
+  bool recordStatus = true;
   // Press Cancel from inside the setup when the `cancelAtOccurrence`-th text
   // is written into status control `cancelAtControl` (103 or 105); 0: never.
   // Or that long after the text, while the setup works on.

@@ -97,6 +97,7 @@ int wmain(int argc, wchar_t** argv) {
   RunScript script;
   script.language = argv[2];
   script.timeoutMs = 300000;
+  script.recordStatus = false;
   bool pictureTaken = false;
   script.whileRunning = [&](HWND progress) {
     if (pictureTaken || !progress || !IsWindowVisible(progress)) return;
