@@ -21,6 +21,7 @@ set(PELORIN_WINDOWS_SOURCES
     install/processor.cpp
     install/product.cpp
     install/signature.cpp
+    ui/accessibility.cpp
     ui/messages.cpp
     ui/progress_dlg.cpp
     ui/language_dlg.cpp

@@ -56,7 +56,8 @@ CLASS_ORDINALS = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox",
 
 # Dialog 129: (id, class, text or None for the OK/Cancel labels, x, y, cx, cy, style)
 LANGUAGE_DIALOG = [
-    (1000, "combobox", "", 7, 7, 172, 50,
+    (1001, "static", "language", 7, 9, 40, 8, CHILD | SS_LEFT),
+    (1000, "combobox", "", 50, 7, 129, 50,
      CHILD | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_SORT),
     (1, "button", "ok", 35, 26, 50, 14, CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON),
     (2, "button", "cancel", 101, 26, 50, 14, CHILD | WS_TABSTOP | BS_PUSHBUTTON),
@@ -64,20 +65,21 @@ LANGUAGE_DIALOG = [
 PROGRESS_DIALOG = [
     (101, "static", 128, 7, 7, 20, 20, CHILD | SS_ICON),
     (103, "static", "", 31, 7, 215, 28, CHILD | WS_GROUP | SS_LEFT),
-    (105, "static", "", 7, 40, 239, 12, CHILD | WS_GROUP | SS_LEFT),
-    (104, "msctls_progress32", "", 7, 56, 182, 10, CHILD | WS_BORDER),
-    (2, "button", "cancel", 196, 54, 50, 14, CHILD | WS_TABSTOP | BS_PUSHBUTTON),
+    (105, "static", "", 7, 40, 239, 16, CHILD | WS_GROUP | SS_LEFT),
+    (104, "msctls_progress32", "bar", 7, 60, 182, 10, CHILD | WS_BORDER),
+    (2, "button", "cancel", 196, 58, 50, 14, CHILD | WS_TABSTOP | BS_PUSHBUTTON),
 ]
-# Per language: language dialog caption, OK label, Cancel label, application title.
+# Per language: language dialog caption, OK label, Cancel label, application
+# title, the list's label and the bar's (never drawn) name.
 DIALOG_TEXTS = {
     1033: ("Choose setup language", "&OK", "Cancel",
-           "Windows Installer Installation Wrapper"),
-    1040: ("Scegli la lingua del setup", "&OK", "Annula",
-           "Avvio programma Windows Installer"),
+           "Windows Installer Installation Wrapper", "&Language:", "Progress"),
+    1040: ("Scegli la lingua del setup", "&OK", "Annulla",
+           "Avvio programma Windows Installer", "&Lingua:", "Avanzamento"),
     1052: ("Zgjidh gjuh\u00ebn e instalimit", "&N\u00eb rregull", "Anulo",
-           "Paketa e instalimit t\u00eb Windows Installer-it."),
+           "Paketa e instalimit t\u00eb Windows Installer-it", "&Gjuha:", "P\u00ebrparimi"),
     1060: ("Izberite jezik namestitve", "&V redu", "Prekli\u010di",
-           "Zaganjalnik programa Windows Installer"),
+           "Zaganjalnik programa Windows Installer", "&Jezik:", "Napredek"),
 }
 
 
@@ -323,13 +325,13 @@ def check_executable(path, problem):
         for ident, text in strings.items():
             if "\\" in text or "\r" in text:
                 problem("string %d in %d holds a backslash or carriage return" % (ident, lang))
-        caption, ok, cancel, title = DIALOG_TEXTS[lang]
+        caption, ok, cancel, title, language, bar = DIALOG_TEXTS[lang]
         if strings.get(57344) != title:
             problem("string 57344 in %d is %r, expected %r" % (lang, strings.get(57344), title))
-        labels = {"ok": ok, "cancel": cancel}
+        labels = {"ok": ok, "cancel": cancel, "language": language, "bar": bar}
         for ident, w, h, dialog_caption, controls in (
                 (129, 186, 47, caption, LANGUAGE_DIALOG),
-                (1101, 253, 75, title, PROGRESS_DIALOG)):
+                (1101, 253, 79, title, PROGRESS_DIALOG)):
             data = res.get((RT_DIALOG, ident, lang))
             if data is None:
                 problem("dialog %d missing in %d" % (ident, lang))

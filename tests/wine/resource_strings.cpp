@@ -62,11 +62,11 @@ const wchar_t* const kTexts1033[kMessageCount] = {
 // Italian, 1040.
 const wchar_t* const kTexts1040[kMessageCount] = {
     L"Memoria insufficiente",
-    L"Non trovo datoteca MSI '%1'.",
+    L"Non trovo file MSI '%1'.",
     L"Non trovo dato con codice %1!d!.",
-    L"Prego attendere. Trasferisco datoteca '%1'...",
+    L"Prego attendere. Trasferisco file '%1'...",
     L"prodotto",
-    L"Trasferimento datoteca '%1' ...",
+    L"Trasferimento file '%1' ...",
     L"Verifica firma digitale '%1'...",
     L"Questo tipo di installazione richiede il pacchetto di programmi '%1'. Vuoi installare questo pacchetto di programmi subito?\nSe il pacchetto di programmi '%1' è già installato, puoi scegliere 'No'.",
     L"Questa versione del sistema operativo non permette la verifica di firme digitali.",
@@ -76,10 +76,10 @@ const wchar_t* const kTexts1040[kMessageCount] = {
     L"'%1!d!' è MSI di versione errata. Verifica se il valore è numerico e di almeno '%2!d!'.",
     L"Per l'upgrade del programma Windows Installer devi avere lo status di amministratore.",
     L"Trasferimento del programma Windows Installer",
-    L"Setup non trova datoteca InstMSI '%1'.",
+    L"Setup non trova file InstMSI '%1'.",
     L"L'upgrade del programma Windows Installer non è riuscito.",
     L"Per la continuazione devi riavviare il computer. Clicca »Si« per riavviarlo subito o »No«, se vuoi avviare il computer più tardi.",
-    L"La datoteca per l'upgrade del InstMSI '%1' è sbagliata.",
+    L"Il file per l'upgrade del InstMSI '%1' è sbagliato.",
     L"Nell'installazione del pacchetto è occorso un errore. Windows Installer ha restituito il codice '%1!d!'.",
     L"Questo pacchetto richiede una versione più recente del programma Windows Installer. Vuoi eseguire l'upgrade del programma Windows Installer sul tuo computer?",
     L"L'installazione ha eseguito un'operazione errata '%1' è non può continuare l'azione.",
@@ -116,7 +116,7 @@ const wchar_t* const kTexts1052[kMessageCount] = {
     L"Parametrizimi nuk ishte në gjendje të gjente paketën e duhur të instalimit për sistemin tënd operativ.",
     L"Përdorimi:\n   /? :  Shfaqe këtë dialog.\n   /a :  Përgatit një instalim administrativ.\n   /a <full path to existing administrative install> :  Përgatit/Korrigjo instalimin administrativ në dosjen e dhënë.\n   /v <full path to file> :  Verifiko nënshkrimin në skedar.\n",
     L"Shkarkimi i '%1' u ndërpre. Do të provohet përsëri pas %2!d! sekondash ...",
-    L"Paketa e instalimit të Windows Installer-it.",
+    L"Paketa e instalimit të Windows Installer-it",
 };
 
 // Slovenian, 1060.

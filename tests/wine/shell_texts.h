@@ -38,7 +38,7 @@ const CatalogueTexts kCatalogue[] = {
      L"Nell'installazione del pacchetto è occorso un errore. Windows Installer ha restituito il codice '%1!d!'.",
      L"Uso:\n   /? :  Mostra queste istruzioni.\n   /a :  Esegui installazione in modalità amministratore.\n   /a <percorso completo fino ad installazione in modalità amministratore> :  Prepara/Correggi l'installazione su modalità amministratore sul dato directory.\n   /v <percorso intero fino al file > :  Verifica firma file.\n",
      L"Avvio programma Windows Installer",
-     L"Annula"},
+     L"Annulla"},
     // Albanian, 1052
     {1052,
      L"Të dhënat e kërkuara me kodin %1!d! mungojnë.",
@@ -46,7 +46,7 @@ const CatalogueTexts kCatalogue[] = {
      L"Parametrizimi u anulua.",
      L"Ndodhi një gabim gjatë instalimit të paketës. Windows Installer ktheu '%1!d!'.",
      L"Përdorimi:\n   /? :  Shfaqe këtë dialog.\n   /a :  Përgatit një instalim administrativ.\n   /a <full path to existing administrative install> :  Përgatit/Korrigjo instalimin administrativ në dosjen e dhënë.\n   /v <full path to file> :  Verifiko nënshkrimin në skedar.\n",
-     L"Paketa e instalimit të Windows Installer-it.",
+     L"Paketa e instalimit të Windows Installer-it",
      L"Anulo"},
     // Slovenian, 1060
     {1060,

@@ -3,10 +3,13 @@
 // The suite runs this program once per language (LC_ALL), and tells it in
 // PELORIN_EXPECT_LANGID which language to expect.
 #include <windows.h>
+#include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "app/config.h"
 #include "ui/language_dlg.h"
@@ -24,14 +27,19 @@ struct Labels {
   const wchar_t* cancel;
   const wchar_t* languageCaption;
   const wchar_t* ok;
+  const wchar_t* languageLabel;  // names the list
+  const wchar_t* bar;            // the bar's name
 };
 
 const Labels kLabels[] = {
-    {0x0409, L"Windows Installer Installation Wrapper", L"Cancel", L"Choose setup language", L"&OK"},
-    {0x0410, L"Avvio programma Windows Installer", L"Annula", L"Scegli la lingua del setup", L"&OK"},
-    {0x041C, L"Paketa e instalimit t\u00EB Windows Installer-it.", L"Anulo", L"Zgjidh gjuh\u00EBn e instalimit",
-     L"&N\u00EB rregull"},
-    {0x0424, L"Zaganjalnik programa Windows Installer", L"Prekli\u010Di", L"Izberite jezik namestitve", L"&V redu"},
+    {0x0409, L"Windows Installer Installation Wrapper", L"Cancel", L"Choose setup language", L"&OK", L"&Language:",
+     L"Progress"},
+    {0x0410, L"Avvio programma Windows Installer", L"Annulla", L"Scegli la lingua del setup", L"&OK", L"&Lingua:",
+     L"Avanzamento"},
+    {0x041C, L"Paketa e instalimit t\u00EB Windows Installer-it", L"Anulo", L"Zgjidh gjuh\u00EBn e instalimit",
+     L"&N\u00EB rregull", L"&Gjuha:", L"P\u00EBrparimi"},
+    {0x0424, L"Zaganjalnik programa Windows Installer", L"Prekli\u010Di", L"Izberite jezik namestitve", L"&V redu",
+     L"&Jezik:", L"Napredek"},
 };
 
 LANGID ExpectedLanguage() {
@@ -79,6 +87,13 @@ int CaptionTextWidth(const std::wstring& text) {
   return size.cx;
 }
 
+int Dpi() {
+  HDC dc = GetDC(nullptr);
+  int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+  ReleaseDC(nullptr, dc);
+  return dpi;
+}
+
 int ClientWidth(HWND window) {
   RECT rect;
   GetClientRect(window, &rect);
@@ -102,6 +117,89 @@ void ExpectCaptionFits(HWND window) {
   EXPECT_LE(CaptionTextWidth(TextOf(window)) + 16, rect.right - rect.left) << Utf8(TextOf(window));
 }
 
+// Every control lies inside the window and none covers another.
+void ExpectLayoutHolds(HWND window) {
+  RECT client, placed[16];
+  GetClientRect(window, &client);
+  MapWindowPoints(window, nullptr, (POINT*)&client, 2);
+  int count = 0;
+  for (HWND c = GetWindow(window, GW_CHILD); c && count < 16; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(c)) continue;
+    GetWindowRect(c, &placed[count]);
+    RECT inside;
+    IntersectRect(&inside, &placed[count], &client);
+    EXPECT_TRUE(EqualRect(&inside, &placed[count])) << "control " << GetDlgCtrlID(c) << " leaves the window";
+    for (int i = 0; i < count; ++i)
+      EXPECT_FALSE(IntersectRect(&inside, &placed[i], &placed[count])) << "control " << GetDlgCtrlID(c) << " covers another";
+    ++count;
+  }
+}
+
+// ---------------------------------------------------------------- screen readers
+//
+// What a screen reader is told, asked as a reader asks: Microsoft Active
+// Accessibility (oleacc). Wine's oleacc answers less than Windows does:
+// every child's role is "client", it gives no values (S_FALSE) and no
+// window objects (E_NOTIMPL), and it names every child window, a combo box
+// too, by its own text, where Windows names a combo box (or a bar) by the
+// static label before it. So the probe checks the structure (one accessible
+// child per control), names each control that takes input by the documented
+// rule (a button's own text; for a combo box, edit box or bar, the static
+// label just before it in tab order) and requires that name, and holds
+// oleacc to what Wine can tell: the buttons' names, the bar's name, and the
+// selected language (a combo box's value on Windows, its name under Wine).
+
+std::wstring ClassOf(HWND window) {
+  wchar_t name[64] = L"";
+  GetClassNameW(window, name, 64);
+  return name;
+}
+
+std::wstring RuleName(HWND control) {
+  std::wstring kind = ClassOf(control);
+  if (lstrcmpiW(kind.c_str(), L"ComboBox") && lstrcmpiW(kind.c_str(), L"Edit") &&
+      lstrcmpiW(kind.c_str(), PROGRESS_CLASSW))
+    return WithoutMnemonic(TextOf(control));
+  HWND before = GetWindow(control, GW_HWNDPREV);
+  return before && !lstrcmpiW(ClassOf(before).c_str(), L"Static") ? WithoutMnemonic(TextOf(before)) : L"";
+}
+
+// What oleacc answers for `window`'s client: its name, or its value.
+std::wstring Heard(HWND window, bool value = false) {
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, (void**)&object))) return L"?";
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR text = nullptr;
+  HRESULT result = value ? object->get_accValue(self, &text) : object->get_accName(self, &text);
+  std::wstring heard = result == S_OK && text ? text : L"";
+  SysFreeString(text);
+  object->Release();
+  return heard;
+}
+
+void ExpectHeardAsNamed(HWND window) {
+  IAccessible* client = nullptr;
+  ASSERT_EQ(S_OK, AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, (void**)&client));
+  long children = 0, controls = 0;
+  client->get_accChildCount(&children);
+  client->Release();
+  for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT), ++controls) {
+    if (!IsWindowVisible(c) || !(GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP)) continue;
+    SCOPED_TRACE(Utf8(ClassOf(c)));
+    EXPECT_NE("", Utf8(RuleName(c)));
+    if (!lstrcmpiW(ClassOf(c).c_str(), L"Button")) EXPECT_EQ(Utf8(RuleName(c)), Utf8(Heard(c)));
+    if (lstrcmpiW(ClassOf(c).c_str(), L"ComboBox")) continue;
+    wchar_t item[128] = L"";
+    SendMessageW(c, CB_GETLBTEXT, SendMessageW(c, CB_GETCURSEL, 0, 0), (LPARAM)item);
+    EXPECT_NE("", Utf8(item)) << "no language selected";
+    std::wstring value = Heard(c, true);
+    EXPECT_EQ(Utf8(item), Utf8(value.empty() ? Heard(c) : value));
+  }
+  EXPECT_EQ(controls, children);
+}
+
 class Labelled : public ProgressWindowTest {
 protected:
   void SetUp() override {
@@ -122,35 +220,44 @@ TEST_F(Labelled, ProgressWindowSpeaksTheUsersLanguage) {
   EXPECT_EQ(Utf8(labels->cancel), Utf8(TextOf(control(IDCANCEL))));
   ExpectButtonFits(control(IDCANCEL));
   ExpectCaptionFits(window());
+  ExpectLayoutHolds(window());
 }
 
+// Every text the window shows is whole in its line, as the line wraps it:
+// with each package name of the records and the longest wait between tries.
 TEST_F(Labelled, StatusTextsFitTheirLines) {
-  // The longest texts this build writes: the product name and the longest
-  // package name of the shipped configuration.
   const ProductEntry& product = g_engineUpgrade.products[0];
-  std::wstring longest;
+  std::vector<std::pair<int, WString>> shown;
+  shown.emplace_back(IDC_HEADLINE, FormatMessageText(MSG_PLEASE_WAIT, {product.productName}));
+  shown.emplace_back(IDC_DETAIL, LoadMessageText(MSG_DOWNLOADING_ENGINE));
+  shown.emplace_back(IDC_DETAIL, FormatMessageText(MSG_VERIFYING_SIGNATURE, {g_engineUpgrade.unicodeInstaller}));
   for (const LanguageEntry* e = product.languages; e->langId; ++e)
-    for (const wchar_t* name : {e->packageX86, e->packageX64, e->packageArm64})
-      if (name && wcslen(name) > longest.size()) longest = name;
-  WString headline = FormatMessageText(MSG_PLEASE_WAIT, {product.productName});
-  progress().SetHeadline(headline.c_str());
-  HWND headlineLine = control(IDC_HEADLINE);
-  EXPECT_LE(TextSize(headlineLine, headline.c_str(), ClientWidth(headlineLine)).cy, ClientHeight(headlineLine))
-      << Utf8(headline.c_str());
-  for (UINT id : {MSG_DOWNLOADING_PACKAGE, MSG_VERIFYING_SIGNATURE}) {
-    WString detail = FormatMessageText(id, {longest.c_str()});
-    progress().SetDetail(detail.c_str());
-    EXPECT_EQ(Utf8(detail.c_str()), Utf8(TextOf(control(IDC_DETAIL))));
-    EXPECT_LE(TextSize(control(IDC_DETAIL), detail.c_str()).cx, ClientWidth(control(IDC_DETAIL)))
-        << Utf8(detail.c_str());
+    for (const wchar_t* name : {e->packageNonNt, e->packageX86, e->packageX64, e->packageArm64, e->patchNonNt,
+                                e->patchX86, e->patchX64, e->patchArm64}) {
+      if (!name) continue;
+      shown.emplace_back(IDC_DETAIL, FormatMessageText(MSG_DOWNLOADING_PACKAGE, {name}));
+      shown.emplace_back(IDC_DETAIL, FormatMessageText(MSG_VERIFYING_SIGNATURE, {name}));
+      shown.emplace_back(IDC_DETAIL, FormatMessageText(MSG_DOWNLOAD_RETRY, {name, (uint32_t)30}));
+    }
+  SIZE widest = {};
+  for (const auto& line : shown) {
+    std::wstring text = line.second.c_str();
+    ASSERT_FALSE(text.empty());
+    if (line.first == IDC_HEADLINE) progress().SetHeadline(text.c_str());
+    if (line.first == IDC_DETAIL) progress().SetDetail(text.c_str());
+    HWND control = GetDlgItem(window(), line.first);
+    EXPECT_EQ(Utf8(text), Utf8(TextOf(control)));
+    SIZE needed = TextSize(control, text, ClientWidth(control));
+    EXPECT_LE(needed.cx, ClientWidth(control)) << Utf8(text);
+    EXPECT_LE(needed.cy, ClientHeight(control)) << Utf8(text);
+    if (line.first == IDC_DETAIL && needed.cy * 10000 + needed.cx > widest.cy * 10000 + widest.cx) widest = needed;
   }
-  WString engine = LoadMessageText(MSG_DOWNLOADING_ENGINE);
-  EXPECT_LE(TextSize(control(IDC_DETAIL), engine.c_str()).cx, ClientWidth(control(IDC_DETAIL)))
-      << Utf8(engine.c_str());
+  printf("%d dpi: the detail line needs %ldx%ld of %dx%d\n", Dpi(), widest.cx, widest.cy,
+         ClientWidth(control(IDC_DETAIL)), ClientHeight(control(IDC_DETAIL)));
 }
 
 TEST_F(Labelled, LanguageDialogSpeaksTheUsersLanguage) {
-  std::wstring caption, ok, cancel;
+  std::wstring caption, ok, cancel, label;
   bool opened = false;
   RunAsWorker([] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0424); },
               [&](DWORD worker) {
@@ -160,6 +267,10 @@ TEST_F(Labelled, LanguageDialogSpeaksTheUsersLanguage) {
                 caption = TextOf(dialog);
                 ok = TextOf(GetDlgItem(dialog, IDOK));
                 cancel = TextOf(GetDlgItem(dialog, IDCANCEL));
+                HWND labelControl = GetDlgItem(dialog, IDC_LANGUAGE_LABEL);
+                label = TextOf(labelControl);
+                EXPECT_LE(TextSize(labelControl, WithoutMnemonic(label)).cx, ClientWidth(labelControl));
+                ExpectLayoutHolds(dialog);
                 ExpectButtonFits(GetDlgItem(dialog, IDOK));
                 ExpectButtonFits(GetDlgItem(dialog, IDCANCEL));
                 ExpectCaptionFits(dialog);
@@ -169,4 +280,46 @@ TEST_F(Labelled, LanguageDialogSpeaksTheUsersLanguage) {
   EXPECT_EQ(Utf8(labels->languageCaption), Utf8(caption));
   EXPECT_EQ(Utf8(labels->ok), Utf8(ok));
   EXPECT_EQ(Utf8(labels->cancel), Utf8(cancel));
+  EXPECT_EQ(Utf8(labels->languageLabel), Utf8(label));
+}
+
+// Each window a user meets, as a screen reader is told of it: the progress
+// window during a download, the language dialog with and without the
+// user's language among the product's, and a message box.
+TEST_F(Labelled, EveryWindowTellsAScreenReaderWhatEachControlIs) {
+  CoInitialize(nullptr);
+  HWND bar = control(IDC_PROGRESS);
+  progress().SetHeadline(FormatMessageText(MSG_PLEASE_WAIT, {L"Tamaris"}).c_str());
+  progress().SetDetail(FormatMessageText(MSG_DOWNLOADING_PACKAGE, {L"Tamaris.x64.En.msi"}).c_str());
+  SendMessageW(bar, PBM_SETRANGE32, 0, 1000);
+  SendMessageW(bar, PBM_SETPOS, 420, 0);
+  {
+    SCOPED_TRACE("progress window");
+    ExpectHeardAsNamed(window());
+  }
+  EXPECT_EQ(Utf8(labels->bar), Utf8(Heard(bar)));
+  progress().SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {L"Tamaris.x64.En.msi"}).c_str());
+  SendMessageW(bar, PBM_SETPOS, 1000, 0);
+  EXPECT_EQ(Utf8(labels->bar), Utf8(Heard(bar))) << "the bar's name followed the status line";
+
+  const std::pair<const char*, std::function<void()>> rows[] = {
+      {"language dialog, the user's language listed",
+       [] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0424); }},
+      {"language dialog, the user's language not listed",
+       [] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0410); }},
+      {"message box", [] { ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING); }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.first);
+    bool probed = false;
+    RunAsWorker(row.second, [&](DWORD worker) {
+      HWND dialog = probed ? nullptr : DialogOfThread(worker);
+      if (!dialog) return;
+      probed = true;
+      ExpectHeardAsNamed(dialog);
+      PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_TRUE(probed);
+  }
+  CoUninitialize();
 }

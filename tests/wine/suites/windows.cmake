@@ -22,19 +22,34 @@ pelorin_wine_test(windows_language LINK_PROGRAM
     SOURCES "${_windows_dir}/windows_language_test.cpp" "${_windows_harness}")
 set_tests_properties(windows_language PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8")
 
-# Captions, labels and fitting texts, once per language: under Wine the
-# interface language follows the Unix locale the program starts in.
+# Captions, labels, fitting texts and what a screen reader is told, once per
+# language: under Wine the interface language follows the Unix locale the
+# program starts in. And at 144 and 192 dpi: the prefix's resolution, which
+# a Wine process reads when it starts, is set for the run and put back.
 pelorin_wine_test(windows_labels LINK_PROGRAM
     SOURCES "${_windows_dir}/windows_labels_test.cpp" "${_windows_harness}")
+target_link_libraries(windows_labels PRIVATE oleacc)
 set_tests_properties(windows_labels PROPERTIES ENVIRONMENT "LC_ALL=en_US.UTF-8;PELORIN_EXPECT_LANGID=1033")
-foreach(language "it;it_IT.UTF-8;1040" "sq;sq_AL.UTF-8;1052" "sl;sl_SI.UTF-8;1060")
+set(_dpi_key "HKCU\\Control Panel\\Desktop")
+foreach(language "en;en_US.UTF-8;1033" "it;it_IT.UTF-8;1040" "sq;sq_AL.UTF-8;1052" "sl;sl_SI.UTF-8;1060")
   list(GET language 0 suffix)
   list(GET language 1 locale)
   list(GET language 2 langid)
-  add_test(NAME windows_labels_${suffix} COMMAND windows_labels)
-  set_tests_properties(windows_labels_${suffix} PROPERTIES
-      ENVIRONMENT "LC_ALL=${locale};PELORIN_EXPECT_LANGID=${langid}"
-      TIMEOUT 300 RESOURCE_LOCK wine)
+  foreach(dpi 96 144 192)
+    set(_name windows_labels_${suffix}_${dpi})
+    if(dpi EQUAL 96)
+      set(_name windows_labels_${suffix})
+      if(suffix STREQUAL "en")
+        continue()
+      endif()
+    endif()
+    add_test(NAME ${_name} COMMAND bash -c "trap '$0 reg delete \"${_dpi_key}\" /v LogPixels /f >/dev/null 2>&1' EXIT
+        $0 reg add \"${_dpi_key}\" /v LogPixels /t REG_DWORD /d ${dpi} /f >/dev/null 2>&1 && $0 \"$1\""
+        ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:windows_labels>)
+    set_tests_properties(${_name} PROPERTIES
+        ENVIRONMENT "LC_ALL=${locale};PELORIN_EXPECT_LANGID=${langid}"
+        TIMEOUT 300 RESOURCE_LOCK wine)
+  endforeach()
 endforeach()
 
 # Not a test: shows one of the windows for tools/screenshots.sh.
