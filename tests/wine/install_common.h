@@ -93,7 +93,8 @@ struct RunScript {
   // The answer to a Yes/No question (message 20).
   int questionAnswer = IDYES;
   // Press Cancel from inside the setup when the `cancelAtOccurrence`-th text
-  // is written into status control `cancelAtControl` (103 or 105); 0: never.
+  // is written into status control `cancelAtControl` (103 or 105); 0: never;
+  // kCancelAtHide: as the progress window hides for the engine.
   // The hook (which also records the status texts) is put in place when the
   // progress window is first seen; a setup with a language dialog waits
   // there before its first status text, so nothing is missed.
