@@ -179,6 +179,13 @@ private:
   HHOOK refuseHook_ = nullptr;
 };
 
+const DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
+std::vector<std::pair<int, DWORD>>* g_lineEvents = nullptr;
+void CALLBACK RecordLineEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
+  if (g_lineEvents && (event == EVENT_OBJECT_NAMECHANGE || event == kLiveRegionChanged))
+    g_lineEvents->emplace_back(window ? GetDlgCtrlID(window) : 0, event);
+}
+
 const wchar_t* IconName(UINT icon) {
   switch (icon) {
     case MB_ICONERROR: return L"error";
@@ -346,6 +353,16 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
     return run;
   }
 
+  g_lineEvents = &run.lineEvents;
+  struct LineEventHook {
+    HWINEVENTHOOK hook;
+    ~LineEventHook() {
+      if (hook) UnhookWinEvent(hook);
+      g_lineEvents = nullptr;
+    }
+  } lineEvents{SetWinEventHook(EVENT_OBJECT_NAMECHANGE, kLiveRegionChanged, nullptr, RecordLineEvent, setup.id(), 0,
+                               WINEVENT_OUTOFCONTEXT)};
+  if (!lineEvents.hook) ADD_FAILURE() << "no event hook";
   std::set<HWND> answered;
   HWND progress = nullptr;
   DWORD start = GetTickCount();

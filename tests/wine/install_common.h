@@ -144,6 +144,9 @@ struct RunResult {
   bool statusRecorded = false;
   std::vector<std::pair<int, std::wstring>> statusTexts;
   bool StatusShown(int control, const std::wstring& text) const;
+  // Each name-change or live-region event the setup raised, as (control,
+  // event), as a screen reader's out-of-context hook received them.
+  std::vector<std::pair<int, DWORD>> lineEvents;
   // The last status texts seen while the progress window was visible.
   std::wstring lastHeadline;
   std::wstring lastDetail;
