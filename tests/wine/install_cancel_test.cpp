@@ -151,7 +151,7 @@ TEST_F(CancelTest, WhileTheWindowHidesForTheEngine) {
 }
 
 // Return, Space and Esc on the focused control, as a keyboard user presses
-// them once the download shows, without a Tab first: each cancels.
+// them once the bar moves, without a Tab first: each cancels.
 TEST_F(CancelTest, ReturnSpaceOrEscapeDuringTheDownload) {
   for (WPARAM key : {VK_RETURN, VK_SPACE, VK_ESCAPE}) {
     SCOPED_TRACE(key);
@@ -161,6 +161,7 @@ TEST_F(CancelTest, ReturnSpaceOrEscapeDuringTheDownload) {
     script.language = L"English";
     script.whileRunning = [&](HWND progress) {
       if (focused || !progress || ControlText(progress, 105) != Text18(kPackage)) return;
+      if (SendMessageW(GetDlgItem(progress, 104), PBM_GETPOS, 0, 0) <= 0) return;
       GUITHREADINFO input = {sizeof(input)};
       GetGUIThreadInfo(GetWindowThreadProcessId(progress, nullptr), &input);
       focused = input.hwndFocus ? GetDlgCtrlID(input.hwndFocus) : -1;
