@@ -60,7 +60,8 @@ int wmain(int argc, wchar_t** argv) {
     app.m_progressDlg.SetHeadline(FormatMessageText(MSG_PLEASE_WAIT, {product.productName}).c_str());
     app.m_progressDlg.SetDetail(
         FormatMessageText(MSG_DOWNLOADING_PACKAGE, {product.languages[0].packageArm64}).c_str());
-    app.m_progressDlg.OnProgress(42, 100, 0, nullptr);
+    app.m_progressDlg.m_progress.SetRange32(0, 100);
+    app.m_progressDlg.m_progress.SetPos(42);
   }
   CloseHandle(CreateThread(nullptr, 0, WaitForInput, nullptr, 0, nullptr));
 
