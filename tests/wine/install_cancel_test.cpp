@@ -171,7 +171,6 @@ TEST_F(CancelTest, ReturnSpaceOrEscapeDuringTheDownload) {
     RunResult run = RunSetup(setup_, script);
     EXPECT_EQ(IDCANCEL, focused);
     ExpectCancelled(run);
-    EXPECT_FALSE(run.StatusShown(105, Text19(kPackage))) << "the download ended before the key";
     // The server saw the setup give up (and logs it before the next row).
     for (int i = 0; i < 40 && server::Log().empty(); ++i) Sleep(250);
     EXPECT_EQ("aborted", server::Log().empty() ? "" : server::Log()[0].end);
