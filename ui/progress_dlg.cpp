@@ -62,8 +62,8 @@ BOOL CNapredekDlg::OnInitDialog() {
   return FALSE;  // the focus is set
 }
 
-// The window has no OK button, yet the dialog manager turns Enter into IDOK:
-// that must neither close nor hide the setup's main window while it works.
+// The window has no OK button; should the dialog manager still turn Enter
+// into IDOK, that must neither close nor hide the setup's main window.
 void CNapredekDlg::OnOK() {}
 
 // Counts the press while the setup works, and stops a running download at
