@@ -26,6 +26,7 @@ set(PELORIN_WINDOWS_SOURCES
     install/product.cpp
     install/run_folder.cpp
     install/signature.cpp
+    ui/accessibility.cpp
     ui/messages.cpp
     ui/progress_dlg.cpp
     ui/language_dlg.cpp

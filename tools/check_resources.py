@@ -84,7 +84,8 @@ CLASS_ORDINALS = {0x80: "button", 0x81: "edit", 0x82: "static", 0x83: "listbox",
 
 # Dialog 129: (id, class, text or None for the OK/Cancel labels, x, y, cx, cy, style)
 LANGUAGE_DIALOG = [
-    (1000, "combobox", "", 7, 7, 172, 50,
+    (1001, "static", "language", 7, 9, 40, 8, CHILD | SS_LEFT),
+    (1000, "combobox", "", 50, 7, 129, 50,
      CHILD | WS_VSCROLL | WS_TABSTOP | CBS_DROPDOWNLIST | CBS_SORT),
     (1, "button", "ok", 35, 26, 50, 14, CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON),
     (2, "button", "cancel", 101, 26, 50, 14, CHILD | WS_TABSTOP | BS_PUSHBUTTON),
@@ -92,9 +93,9 @@ LANGUAGE_DIALOG = [
 PROGRESS_DIALOG = [
     (101, "static", 128, 7, 7, 20, 20, CHILD | SS_ICON),
     (103, "static", "", 31, 7, 215, 28, CHILD | WS_GROUP | SS_LEFT),
-    (105, "static", "", 7, 40, 239, 12, CHILD | WS_GROUP | SS_LEFT),
-    (104, "msctls_progress32", "", 7, 56, 182, 10, CHILD | WS_BORDER),
-    (2, "button", "cancel", 196, 54, 50, 14, CHILD | WS_TABSTOP | BS_PUSHBUTTON),
+    (105, "static", "", 7, 40, 239, 16, CHILD | WS_GROUP | SS_LEFT),
+    (104, "msctls_progress32", "bar", 7, 60, 182, 10, CHILD | WS_BORDER),
+    (2, "button", "cancel", 196, 58, 50, 14, CHILD | WS_TABSTOP | BS_PUSHBUTTON),
 ]
 class Problems:
     def __init__(self):
@@ -367,10 +368,11 @@ def check_executable(path, problem):
                 problem("string %d in %d holds a backslash or carriage return" % (ident, lang))
         label = lambda key: expected.get(key, {}).get(lang)
         caption, title = label("LANGUAGE_CAPTION"), strings.get(ids.get("MSG_APP_TITLE"))
-        labels = {"ok": label("OK"), "cancel": label("CANCEL")}
+        labels = {"ok": label("OK"), "cancel": label("CANCEL"), "language": label("LANGUAGE_LABEL"),
+                  "bar": label("BAR")}
         for ident, w, h, dialog_caption, controls in (
                 (129, 186, 47, caption, LANGUAGE_DIALOG),
-                (1101, 253, 75, title, PROGRESS_DIALOG)):
+                (1101, 253, 79, title, PROGRESS_DIALOG)):
             data = res.get((RT_DIALOG, ident, lang))
             if data is None:
                 problem("dialog %d missing in %d" % (ident, lang))

@@ -12,17 +12,20 @@ void CJezikDlg::DoDataExchange(CDataExchange* pDX) {
 BOOL CJezikDlg::OnInitDialog() {
   CDialog::OnInitDialog();
   m_languageList.ResetContent();
-  // The list sorts its items by name; each item carries its entry, so a
-  // selection made here stays on its item while later ones sort in.
+  // The list sorts its items by name; each item carries its entry.
+  int count = 0;
   for (const LanguageEntry* entry = m_languages; entry && entry->langId != 0; ++entry) {
     int index = m_languageList.AddString(entry->displayName);
     if (index < 0) continue;
+    ++count;
     m_languageList.SetItemDataPtr(index, const_cast<LanguageEntry*>(entry));
-    if (entry->langId == m_preselectLangId) {
-      m_languageList.SetCurSel(index);
-      m_selected = entry;
-    }
+    if (entry->langId == m_preselectLangId) m_selected = entry;
   }
+  // The list opens on what OK gives: the user's language, or else the first
+  // entry of the records, which a user (or a screen reader) could not see
+  // in an empty list.
+  for (int index = 0; index < count; ++index)
+    if (m_languageList.GetItemDataPtr(index) == m_selected) m_languageList.SetCurSel(index);
   m_languageList.SetFocus();
   m_hIcon = LoadIconW(AfxGetInstanceHandle(), MAKEINTRESOURCEW(IDI_APP));
   SendMessage(WM_SETICON, ICON_BIG, (LPARAM)m_hIcon);

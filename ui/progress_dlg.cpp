@@ -1,6 +1,7 @@
 #include "ui/progress_dlg.h"
 
 #include "afx/seams.h"
+#include "ui/accessibility.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
 
@@ -53,13 +54,17 @@ BOOL CNapredekDlg::OnInitDialog() {
   if (app) SetWindowText(app->m_pszAppName);
   SendMessage(WM_SETICON, ICON_SMALL, (LPARAM)m_smallIcon);
   SendMessage(WM_SETICON, ICON_BIG, (LPARAM)m_bigIcon);
-  m_cancelButton.SetFocus();
+  // Through the dialog manager, which makes the focused Cancel the default
+  // button too: Return and Space press it from the start, as Esc does.
+  SendMessage(WM_NEXTDLGCTL, (WPARAM)m_cancelButton.GetSafeHwnd(), TRUE);
+  DescribeProgressWindow(m_headline.GetSafeHwnd(), m_detail.GetSafeHwnd(), m_progress.GetSafeHwnd());
+  m_textChangeEvent = LiveTextChangeEvent();
   m_cancelled.Restart();
   return FALSE;  // the focus is set
 }
 
-// The window has no OK button, yet the dialog manager turns Enter into IDOK:
-// that must neither close nor hide the setup's main window while it works.
+// The window has no OK button; should the dialog manager still turn Enter
+// into IDOK, that must neither close nor hide the setup's main window.
 void CNapredekDlg::OnOK() {}
 
 // Counts the press while the setup works, and stops a running download at
@@ -80,12 +85,19 @@ bool CNapredekDlg::TellIfCancelled() {
 }
 
 bool CNapredekDlg::HandOverToEngine() {
-  if (!m_cancelled.HandOver()) {
-    TellCancelled();
-    return false;
-  }
+  if (TellIfCancelled()) return false;
+  // The last look comes after the window is gone from the screen: a press
+  // the user could still make counts.
   Hide();
-  return true;
+  if (m_cancelled.HandOver()) return true;
+  ShowWindow(SW_SHOW);
+  TellCancelled();
+  return false;
+}
+
+void CNapredekDlg::SetStatusLine(CStatic& line, const wchar_t* text) {
+  line.SetWindowText(text);
+  AnnounceTextChange(line.GetSafeHwnd(), m_textChangeEvent);
 }
 
 void CNapredekDlg::ShowProgress() {

@@ -41,10 +41,14 @@ public:
   int m_barPos = 0;
   int m_barPixel = -1;
 
+  // The event that tells screen readers that a status line changed.
+  DWORD m_textChangeEvent = EVENT_OBJECT_NAMECHANGE;
+
   // What the worker does with the window. Each is a synchronous call into
-  // the user-interface thread, which serves it from its message loop.
-  void SetHeadline(const wchar_t* text) { m_headline.SetWindowText(text); }
-  void SetDetail(const wchar_t* text) { m_detail.SetWindowText(text); }
+  // the user-interface thread, which serves it from its message loop. The
+  // status lines are live regions: each new text is read out.
+  void SetHeadline(const wchar_t* text) { SetStatusLine(m_headline, text); }
+  void SetDetail(const wchar_t* text) { SetStatusLine(m_detail, text); }
   void Hide() { ShowWindow(SW_HIDE); }
   // A later product begins its own steps: the window shows again, and its
   // Cancel counts again.
@@ -53,7 +57,8 @@ public:
   // the worker's checkpoints.
   bool TellIfCancelled();
   // The last checkpoint before the engine has the package: true when it may
-  // have it, and the window is then hidden; false after message 24.
+  // have it, and the window is then hidden; false after message 24. The
+  // window hides first, so that a press while it hides still counts.
   bool HandOverToEngine();
   // Whether the window gave up a download that Cancel could not stop: the
   // user has been told, and the worker is held by the platform for good.
@@ -68,6 +73,7 @@ protected:
   bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 
 private:
+  void SetStatusLine(CStatic& line, const wchar_t* text);
   // Moves the bar to what the current download has received.
   void ShowProgress();
   // Stops the download once Cancel counted or nothing arrived for the

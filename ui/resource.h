@@ -12,8 +12,9 @@
 #define IDC_PROGRESS 104
 #define IDC_DETAIL 105
 
-// Control of the language dialog.
+// Controls of the language dialog.
 #define IDC_LANGUAGE_LIST 1000
+#define IDC_LANGUAGE_LABEL 1001  // names the list, also for a screen reader
 
 // Message catalogue. Every ID exists in all four languages.
 #define MSG_OUT_OF_MEMORY 12

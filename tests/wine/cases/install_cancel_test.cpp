@@ -3,8 +3,9 @@
 // "Downloading package" before the download starts; during the download;
 // after "Verifying digital signature" before the check; during the check,
 // up to the hand-over to the engine) ends the setup with message 24 and
-// 1602, never with message 13, and installs nothing. Cancel in
-// the language dialog ends it with 1602 and no message.
+// 1602, never with message 13, and installs nothing; so do a press while
+// the window hides for the engine, and Return, Space or Esc on the focused
+// Cancel. Cancel in the language dialog ends it with 1602 and no message.
 //
 // Two of the points lie right after a status text is written, too close for
 // any click from outside to land on them reliably; there the test's hook
@@ -16,6 +17,7 @@
 #include <commctrl.h>
 
 #include "support/install_common.h"
+#include "support/install_cancel_hook.h"
 
 using namespace install_test;
 using namespace pelorin_test;
@@ -138,6 +140,41 @@ TEST_F(CancelTest, DuringTheSignatureCheckOfTheDownloadOrOfAPackageBesideTheSetu
     std::vector<ServedRequest> requests = server::Log();
     ASSERT_EQ(beside ? 0u : 1u, requests.size());
     if (!beside) EXPECT_EQ("complete", requests[0].end);
+  }
+}
+
+// As the window hides for the engine, the last moment a user can press.
+TEST_F(CancelTest, WhileTheWindowHidesForTheEngine) {
+  RunResult run = RunCancellingAt(kCancelAtHide, 0);
+  EXPECT_TRUE(run.cancelPressed);
+  ExpectCancelled(run);
+}
+
+// Return, Space and Esc on the focused control, as a keyboard user presses
+// them once the bar moves, without a Tab first: each cancels.
+TEST_F(CancelTest, ReturnSpaceOrEscapeDuringTheDownload) {
+  for (WPARAM key : {VK_RETURN, VK_SPACE, VK_ESCAPE}) {
+    SCOPED_TRACE(key);
+    ASSERT_TRUE(server::Reset() && server::Set("root=signed&mode=slow&chunk=256&delay=0.25"));
+    int focused = 0;
+    RunScript script;
+    script.language = L"English";
+    script.whileRunning = [&](HWND progress) {
+      if (focused || !progress || ControlText(progress, 105) != Expected(MSG_DOWNLOADING_PACKAGE, {kPackage})) return;
+      if (SendMessageW(GetDlgItem(progress, 104), PBM_GETPOS, 0, 0) <= 0) return;
+      GUITHREADINFO input = {sizeof(input)};
+      GetGUIThreadInfo(GetWindowThreadProcessId(progress, nullptr), &input);
+      focused = input.hwndFocus ? GetDlgCtrlID(input.hwndFocus) : -1;
+      PostMessageW(input.hwndFocus, WM_KEYDOWN, key, 1);
+      PostMessageW(input.hwndFocus, WM_KEYUP, key, 0xC0000001);
+    };
+    RunResult run = RunSetup(setup_, script);
+    EXPECT_EQ(IDCANCEL, focused);
+    ExpectCancelled(run);
+    // The server saw the setup give up (and logs it before the next row).
+    for (int i = 0; i < 40 && server::Log().empty(); ++i) Sleep(250);
+    EXPECT_EQ("aborted", server::Log().empty() ? "" : server::Log()[0].end);
+    UninstallSamples();
   }
 }
 

@@ -63,6 +63,40 @@ TEST_F(DownloadTest, TrustedPackageIsDownloadedAndInstalled) {
   EXPECT_EQ(std::vector<std::wstring>{english.productCode}, InstalledSamples());
 }
 
+// A screen reader hears each change of a status line once: the setup raises
+// one event for the line, the live-region event where the system has it
+// (Windows 8 on), the name change before. Wine raises none of its own, and
+// plays the Windows its AppDefaults name for a program.
+struct AnnouncedRow {
+  const wchar_t* windows;  // null: the prefix's (7)
+  const wchar_t* variant;
+  const char* server;
+  DWORD event;
+  size_t changes;  // at least; a retry adds its notice and the download's line again
+};
+const AnnouncedRow kAnnounced[] = {
+    {nullptr, L"tamaris", "root=signed", EVENT_OBJECT_NAMECHANGE, 3},
+    {L"win10", L"tamaris", "root=signed", 0x8019, 3},  // EVENT_OBJECT_LIVEREGIONCHANGED
+    {nullptr, L"three_tries", "root=signed&mode=cut&cut_fraction=0.4&times=1", EVENT_OBJECT_NAMECHANGE, 4},
+};
+
+TEST_F(DownloadTest, EachChangeOfAStatusLineIsAnnouncedOnce) {
+  const wchar_t kAppDefaults[] = L"Software\\Wine\\AppDefaults\\Pelorin.exe";
+  for (const AnnouncedRow& row : kAnnounced) {
+    SCOPED_TRACE(row.server + std::string(row.windows ? " win10" : ""));
+    ASSERT_TRUE(server::Reset() && server::Set(row.server));
+    if (row.windows) RegSetKeyValueW(HKEY_CURRENT_USER, kAppDefaults, L"Version", REG_SZ, row.windows, 12);
+    RunResult run = pelorin_test::RunEnglish(CopySetup(row.variant));
+    RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
+    EXPECT_EQ(0u, run.exitCode) << Describe(run);
+    std::vector<std::pair<int, DWORD>> expected;
+    for (const auto& text : run.statusTexts) expected.emplace_back(text.first, row.event);
+    EXPECT_LE(row.changes, expected.size());
+    EXPECT_EQ(expected, run.lineEvents);
+    UninstallSamples();
+  }
+}
+
 // The downloaded file named in message 22 must hold what the server sent.
 void ExpectNotTrustedMessage(const RunResult& run, const std::wstring& servedFile, const std::wstring& setupFolder) {
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);

@@ -1,18 +1,23 @@
 // Both windows in the user-interface language of the run: captions and
-// button labels as the catalogue has them, and every text fits its control.
-// The suite runs this program once per language (LC_ALL), and tells it in
-// PELORIN_EXPECT_LANGID which language to expect.
+// button labels as the catalogue has them, every text fits its control, and
+// a screen reader is told what each control is. The suite runs this program
+// once per language (LC_ALL), and tells it in PELORIN_EXPECT_LANGID which
+// language to expect.
 #include <windows.h>
+#include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <vector>
 
+#include "app/app.h"
 #include "app/config.h"
 #include "ui/language_dlg.h"
 #include "ui/messages.h"
 #include "ui/resource.h"
-#include "app/app.h"
 #include "support/run.h"
 
 using namespace pelorin_test;
@@ -81,6 +86,79 @@ void ExpectCaptionFits(HWND window) {
   EXPECT_LE(CaptionTextWidth(WindowText(window)) + 16, rect.right - rect.left) << Printable(WindowText(window));
 }
 
+// Every control lies inside the window and none covers another.
+void ExpectLayoutHolds(HWND window) {
+  RECT client, placed[16], both;
+  GetClientRect(window, &client);
+  MapWindowPoints(window, nullptr, (POINT*)&client, 2);
+  int count = 0;
+  for (HWND c = GetWindow(window, GW_CHILD); c && count < 16; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (!IsWindowVisible(c) || !GetWindowRect(c, &placed[count])) continue;
+    EXPECT_TRUE(IntersectRect(&both, &placed[count], &client) && EqualRect(&both, &placed[count])) << GetDlgCtrlID(c);
+    for (int i = 0; i < count; ++i) EXPECT_FALSE(IntersectRect(&both, &placed[i], &placed[count])) << GetDlgCtrlID(c);
+    ++count;
+  }
+}
+
+// ---------------------------------------------------------------- screen readers
+//
+// What a screen reader is told, asked as a reader asks: Microsoft Active
+// Accessibility (oleacc). Wine's oleacc answers less than Windows does:
+// every child's role is "client", it gives no values (S_FALSE) and no
+// window objects (E_NOTIMPL), and it names every child window, a combo box
+// too, by its own text, where Windows names a combo box (or a bar) by the
+// static label before it. So the probe checks the structure (one accessible
+// child per control), names each control that takes input by the documented
+// rule (a button's own text; for a combo box, edit box or bar, the static
+// label just before it in tab order) and requires that name, and holds
+// oleacc to what Wine can tell: the buttons' names, the bar's name, and the
+// selected language (a combo box's value on Windows, its name under Wine).
+
+bool IsClass(HWND window, const wchar_t* name) {
+  wchar_t found[64] = L"";
+  return GetClassNameW(window, found, 64) && !lstrcmpiW(found, name);
+}
+
+std::wstring RuleName(HWND c) {
+  if (!IsClass(c, L"ComboBox") && !IsClass(c, L"Edit") && !IsClass(c, PROGRESS_CLASSW)) return WithoutMnemonic(WindowText(c));
+  HWND before = GetWindow(c, GW_HWNDPREV);
+  return IsClass(before, L"Static") ? WithoutMnemonic(WindowText(before)) : L"";
+}
+
+// What oleacc answers for `window`'s client: its name, its value, or (with
+// `children`) how many children it has.
+std::wstring Heard(HWND window, bool value = false, long* children = nullptr) {
+  IAccessible* object = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, (void**)&object))) return L"?";
+  VARIANT self = {};
+  self.vt = VT_I4;  // CHILDID_SELF
+  BSTR text = nullptr;
+  HRESULT result = value ? object->get_accValue(self, &text) : object->get_accName(self, &text);
+  if (children) object->get_accChildCount(children);
+  std::wstring heard = result == S_OK && text ? text : L"";
+  SysFreeString(text);
+  object->Release();
+  return heard;
+}
+
+void ExpectHeardAsNamed(HWND window) {
+  long children = -1, controls = 0;
+  Heard(window, false, &children);
+  for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT), ++controls) {
+    if (!IsWindowVisible(c) || !(GetWindowLongW(c, GWL_STYLE) & WS_TABSTOP)) continue;
+    SCOPED_TRACE(GetDlgCtrlID(c));
+    EXPECT_NE("", Printable(RuleName(c)));
+    if (IsClass(c, L"Button")) EXPECT_EQ(Printable(RuleName(c)), Printable(Heard(c)));
+    if (!IsClass(c, L"ComboBox")) continue;
+    wchar_t item[128] = L"";
+    SendMessageW(c, CB_GETLBTEXT, SendMessageW(c, CB_GETCURSEL, 0, 0), (LPARAM)item);
+    EXPECT_NE("", Printable(item)) << "no language selected";
+    std::wstring value = Heard(c, true);
+    EXPECT_EQ(Printable(item), Printable(value.empty() ? Heard(c) : value));
+  }
+  EXPECT_EQ(controls, children);
+}
+
 class Labelled : public ProgressWindowTest {
 protected:
   void SetUp() override {
@@ -92,6 +170,17 @@ protected:
     ProgressWindowTest::SetUp();
   }
   std::wstring Label(unsigned id) const { return Expected(id, {}, language); }
+  // Runs `work` as the setup's worker while `look` is handed each dialog of
+  // this process but the progress window (message boxes too), unanswered.
+  void WhileShown(const std::function<void()>& work, const std::function<void(HWND)>& look) {
+    RunScript user;
+    user.answer = false;
+    user.whileRunning = [&](HWND) {
+      for (HWND shown : TopLevelWindows(GetCurrentProcessId(), L"#32770"))
+        if (shown != window() && IsWindowVisible(shown)) return look(shown);
+    };
+    RunInProcess(work, user);
+  }
   LANGID language = 0;
 };
 
@@ -103,53 +192,91 @@ TEST_F(Labelled, ProgressWindowSpeaksTheUsersLanguage) {
   EXPECT_EQ(Printable(Label(LABEL_CANCEL)), Printable(WindowText(control(IDCANCEL))));
   ExpectButtonFits(control(IDCANCEL));
   ExpectCaptionFits(window());
+  ExpectLayoutHolds(window());
 }
 
+// Every text the window shows is whole in its line, as the line wraps it:
+// with each package name of the records and the longest wait between tries.
 TEST_F(Labelled, StatusTextsFitTheirLines) {
-  // The longest texts this build writes: the product name and the longest
-  // package name of the shipped configuration.
   const ProductEntry& product = g_engineUpgrade.products[0];
-  std::wstring longest;
+  std::vector<std::pair<int, WString>> shown;
+  shown.emplace_back(IDC_HEADLINE, FormatMessageText(MSG_PLEASE_WAIT, {product.productName}));
+  shown.emplace_back(IDC_DETAIL, LoadMessageText(MSG_DOWNLOADING_ENGINE));
+  shown.emplace_back(IDC_DETAIL, FormatMessageText(MSG_VERIFYING_SIGNATURE, {g_engineUpgrade.unicodeInstaller}));
   for (const LanguageEntry* e = product.languages; e->langId; ++e)
-    for (const wchar_t* name : {e->packageX86, e->packageX64, e->packageArm64})
-      if (name && wcslen(name) > longest.size()) longest = name;
-  WString headline = FormatMessageText(MSG_PLEASE_WAIT, {product.productName});
-  progress().SetHeadline(headline.c_str());
-  HWND headlineLine = control(IDC_HEADLINE);
-  EXPECT_LE(TextSize(headlineLine, headline.c_str(), ClientWidth(headlineLine)).cy, ClientHeight(headlineLine))
-      << Printable(headline.c_str());
-  for (UINT id : {MSG_DOWNLOADING_PACKAGE, MSG_VERIFYING_SIGNATURE}) {
-    WString detail = FormatMessageText(id, {longest.c_str()});
-    progress().SetDetail(detail.c_str());
-    EXPECT_EQ(Printable(detail.c_str()), Printable(WindowText(control(IDC_DETAIL))));
-    EXPECT_LE(TextSize(control(IDC_DETAIL), detail.c_str()).cx, ClientWidth(control(IDC_DETAIL)))
-        << Printable(detail.c_str());
+    for (const wchar_t* name : {e->packageNonNt, e->packageX86, e->packageX64, e->packageArm64, e->patchNonNt,
+                                e->patchX86, e->patchX64, e->patchArm64}) {
+      if (!name) continue;
+      shown.emplace_back(IDC_DETAIL, FormatMessageText(MSG_DOWNLOADING_PACKAGE, {name}));
+      shown.emplace_back(IDC_DETAIL, FormatMessageText(MSG_VERIFYING_SIGNATURE, {name}));
+      shown.emplace_back(IDC_DETAIL, FormatMessageText(MSG_DOWNLOAD_RETRY, {name, (uint32_t)30}));
+    }
+  for (const auto& line : shown) {
+    std::wstring text = line.second.c_str();
+    ASSERT_FALSE(text.empty());
+    if (line.first == IDC_HEADLINE) progress().SetHeadline(text.c_str());
+    if (line.first == IDC_DETAIL) progress().SetDetail(text.c_str());
+    HWND control = GetDlgItem(window(), line.first);
+    EXPECT_EQ(Printable(text), Printable(WindowText(control)));
+    SIZE needed = TextSize(control, text, ClientWidth(control));
+    EXPECT_TRUE(needed.cx <= ClientWidth(control) && needed.cy <= ClientHeight(control)) << Printable(text);
   }
-  WString engine = LoadMessageText(MSG_DOWNLOADING_ENGINE);
-  EXPECT_LE(TextSize(control(IDC_DETAIL), engine.c_str()).cx, ClientWidth(control(IDC_DETAIL)))
-      << Printable(engine.c_str());
 }
 
 TEST_F(Labelled, LanguageDialogSpeaksTheUsersLanguage) {
-  std::wstring caption, ok, cancel;
+  std::wstring caption, ok, cancel, label;
   bool opened = false;
-  RunScript user;
-  user.answer = false;
-  user.whileRunning = [&](HWND progress) {
-    HWND dialog = opened ? nullptr : OpenDialog(progress);
-    if (!dialog) return;
-    opened = true;
-    caption = WindowText(dialog);
-    ok = WindowText(GetDlgItem(dialog, IDOK));
-    cancel = WindowText(GetDlgItem(dialog, IDCANCEL));
-    ExpectButtonFits(GetDlgItem(dialog, IDOK));
-    ExpectButtonFits(GetDlgItem(dialog, IDCANCEL));
-    ExpectCaptionFits(dialog);
-    SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
-  };
-  RunInProcess([] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0424); }, user);
+  WhileShown([] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0424); },
+              [&](HWND dialog) {
+                if (opened) return;
+                opened = true;
+                caption = WindowText(dialog);
+                ok = WindowText(GetDlgItem(dialog, IDOK));
+                cancel = WindowText(GetDlgItem(dialog, IDCANCEL));
+                HWND labelControl = GetDlgItem(dialog, IDC_LANGUAGE_LABEL);
+                label = WindowText(labelControl);
+                EXPECT_LE(TextSize(labelControl, WithoutMnemonic(label)).cx, ClientWidth(labelControl));
+                ExpectLayoutHolds(dialog);
+                ExpectButtonFits(GetDlgItem(dialog, IDOK));
+                ExpectButtonFits(GetDlgItem(dialog, IDCANCEL));
+                ExpectCaptionFits(dialog);
+                SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+              });
   ASSERT_TRUE(opened);
   EXPECT_EQ(Printable(Label(LABEL_LANGUAGE_CAPTION)), Printable(caption));
   EXPECT_EQ(Printable(Label(LABEL_OK)), Printable(ok));
   EXPECT_EQ(Printable(Label(LABEL_CANCEL)), Printable(cancel));
+  EXPECT_EQ(Printable(Label(LABEL_LANGUAGE_LABEL)), Printable(label));
+}
+
+// Each window a user meets, as a screen reader is told of it: the progress
+// window during a download (its bar keeps its name while the status line
+// before it changes), the language dialog with and without the user's
+// language among the product's, and a message box.
+TEST_F(Labelled, EveryWindowTellsAScreenReaderWhatEachControlIs) {
+  CoInitialize(nullptr);
+  HWND bar = control(IDC_PROGRESS);
+  progress().SetDetail(FormatMessageText(MSG_DOWNLOADING_PACKAGE, {L"Tamaris.x64.En.msi"}).c_str());
+  SendMessageW(bar, PBM_SETPOS, 42, 0);
+  ExpectHeardAsNamed(window());
+  EXPECT_EQ(Printable(Label(LABEL_BAR)), Printable(Heard(bar)));
+  progress().SetDetail(FormatMessageText(MSG_VERIFYING_SIGNATURE, {L"Tamaris.x64.En.msi"}).c_str());
+  EXPECT_EQ(Printable(Label(LABEL_BAR)), Printable(Heard(bar)));
+  const std::function<void()> rows[] = {
+      [] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0424); },
+      [] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0410); },
+      [] { ShowMessage(MSG_CANCELLED, MB_OK | MB_ICONWARNING); },
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(&row - rows);
+    HWND probed = nullptr;
+    WhileShown(row, [&](HWND dialog) {
+      if (probed) return;
+      probed = dialog;
+      ExpectHeardAsNamed(probed);
+      PostMessageW(probed, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_NE(nullptr, probed);
+  }
+  CoUninitialize();
 }

@@ -93,20 +93,20 @@ TEST_F(LanguageDialog, UsersLanguageIsPreselectedAndOkGivesIt) {
   EXPECT_EQ(EntryOf(ShippedLanguages(), 0x0424), chosen);
 }
 
-TEST_F(LanguageDialog, OtherSublanguageSelectsNothingAndOkGivesTheFirstEntryOfTheArray) {
-  // English (United Kingdom) is not English (United States).
-  std::wstring shown = L"?";
-  int selection = 0;
-  const LanguageEntry* chosen = Choose(ShippedLanguages(), 0x0809, [&](HWND dialog) {
-    shown = Shown(dialog);
-    selection = (int)SendMessageW(List(dialog), CB_GETCURSEL, 0, 0);
-    Press(dialog, IDOK);
-  });
-  EXPECT_EQ(CB_ERR, selection);
-  EXPECT_EQ("", Printable(shown));
-  // The array's first entry (Slovenian), not the list's first item (English).
-  EXPECT_EQ(&ShippedLanguages()[0], chosen);
-  EXPECT_EQ(0x0424, chosen ? chosen->langId : 0);
+TEST_F(LanguageDialog, OtherSublanguageOpensOnTheFirstEntryOfTheArrayWhichOkGives) {
+  // English (United Kingdom) is not English (United States); Italian is not
+  // among the product's languages at all.
+  for (LANGID user : {0x0809, 0x0410}) {
+    std::wstring shown = L"?";
+    const LanguageEntry* chosen = Choose(ShippedLanguages(), user, [&](HWND dialog) {
+      shown = Shown(dialog);
+      Press(dialog, IDOK);
+    });
+    // The array's first entry (Slovenian), not the list's first item (English).
+    EXPECT_EQ(Printable(L"Sloven\u0161\u010Dina"), Printable(shown));
+    EXPECT_EQ(&ShippedLanguages()[0], chosen);
+    EXPECT_EQ(0x0424, chosen ? chosen->langId : 0);
+  }
 }
 
 TEST_F(LanguageDialog, TheLastSelectionCounts) {

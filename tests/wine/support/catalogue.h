@@ -12,7 +12,7 @@
 namespace pelorin_test {
 
 // Keys of the dialog templates' labels, beside the message IDs.
-enum : unsigned { LABEL_LANGUAGE_CAPTION = 0x10000, LABEL_OK, LABEL_CANCEL };
+enum : unsigned { LABEL_LANGUAGE_CAPTION = 0x10000, LABEL_OK, LABEL_CANCEL, LABEL_LANGUAGE_LABEL, LABEL_BAR };
 
 const LANGID kEnglish = 1033;
 const LANGID kCatalogueLanguages[4] = {1033, 1040, 1052, 1060};

@@ -17,8 +17,8 @@
 // it. The hook records the text it acted on, and every status text written
 // (so a test knows which status lines a run showed, however briefly).
 //
-// On request it also holds the setup where its progress window is hidden for
-// the engine: the worker waits in that call, so a test can act between the
+// On request it presses Cancel as the window hides for the engine, or holds
+// the setup there: the worker waits in that call, so a test can act between the
 // package's check and its installation.
 //
 // RefuseDialogWindows, put in place for every thread before the setup
@@ -81,6 +81,10 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK CancelOnStatusText(int code, W
       HANDLE mapping = OpenFileMappingW(FILE_MAP_ALL_ACCESS, FALSE, kCancelHookSharedName);
       CancelHookShared* shared =
           mapping ? static_cast<CancelHookShared*>(MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0)) : nullptr;
+      if (shared && shared->controlId == kCancelAtHide && !shared->fired) {
+        shared->fired = 1;
+        PressCancelLater(call->hwnd);
+      }
       if (shared && shared->pauseAtHide && !shared->paused) {
         InterlockedExchange(&shared->paused, 1);
         for (int waited = 0; !shared->resumed && waited < 2000; ++waited) Sleep(10);

@@ -7,9 +7,11 @@
 const wchar_t kCancelHookSharedName[] = L"Local\\PelorinTestCancelHook";
 const int kCancelHookTextCapacity = 260;
 const int kCancelHookTextCount = 32;
+// Press Cancel as the progress window is first hidden (for the engine).
+const LONG kCancelAtHide = -1;
 
 struct CancelHookShared {
-  LONG controlId;   // status control to watch: 103 or 105; 0: only record the texts
+  LONG controlId;   // status control to watch: 103 or 105; kCancelAtHide; 0: only record the texts
   LONG occurrence;  // press Cancel at this text written into it (1 = first)
   LONG seen;        // texts seen so far
   LONG fired;       // 1 once Cancel was pressed

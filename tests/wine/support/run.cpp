@@ -178,6 +178,29 @@ void Look(DWORD pid, const RunScript& script, CancelHook* hook, std::set<HWND>& 
   }
 }
 
+const DWORD kLiveRegionChanged = 0x8019;  // EVENT_OBJECT_LIVEREGIONCHANGED
+std::vector<std::pair<int, DWORD>>* g_lineEvents = nullptr;
+void CALLBACK RecordLineEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LONG, DWORD, DWORD) {
+  if (g_lineEvents && (event == EVENT_OBJECT_NAMECHANGE || event == kLiveRegionChanged))
+    g_lineEvents->emplace_back(window ? GetDlgCtrlID(window) : 0, event);
+}
+
+// A screen reader's out-of-context hook of the setup's name and live-region
+// events, while the run lasts.
+struct LineEventHook {
+  LineEventHook(DWORD pid, RunResult& run) {
+    g_lineEvents = &run.lineEvents;
+    hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, kLiveRegionChanged, nullptr, RecordLineEvent, pid, 0,
+                           WINEVENT_OUTOFCONTEXT);
+    if (!hook) ADD_FAILURE() << "no event hook";
+  }
+  ~LineEventHook() {
+    if (hook) UnhookWinEvent(hook);
+    g_lineEvents = nullptr;
+  }
+  HWINEVENTHOOK hook;
+};
+
 }  // namespace
 
 RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::wstring& arguments) {
@@ -196,6 +219,7 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
     ADD_FAILURE() << "cannot start " << Printable(exe) << ": " << Printable(setup.error());
     return run;
   }
+  LineEventHook lineEvents(setup.id(), run);
   std::set<HWND> answered;
   DWORD start = GetTickCount();
   while (setup.Running()) {

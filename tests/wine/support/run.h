@@ -48,7 +48,8 @@ struct RunScript {
   // windows goes without the hook.
   bool recordStatus = true;
   // Press Cancel from inside the setup when the `cancelAtOccurrence`-th text
-  // is written into status control `cancelAtControl` (103 or 105); 0: never.
+  // is written into status control `cancelAtControl` (103 or 105); 0: never;
+  // kCancelAtHide: as the progress window hides for the engine.
   // Or that long after the text, while the setup works on.
   int cancelAtControl = 0;
   int cancelAtOccurrence = 0;
@@ -109,6 +110,9 @@ struct RunResult {
   std::vector<std::pair<int, std::wstring>> statusTexts;
   bool StatusShown(int control, const std::wstring& text) const;
   std::vector<std::wstring> StatusTexts(int control) const;
+  // Each name-change or live-region event the setup raised, as (control,
+  // event), as a screen reader's out-of-context hook received them.
+  std::vector<std::pair<int, DWORD>> lineEvents;
   bool progressSeen = false;
   HWND progressWindow = nullptr;  // gone by the time the run returns
   bool heldForTheEngine = false;
