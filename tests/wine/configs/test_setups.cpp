@@ -22,8 +22,12 @@ const LanguageEntry kSlovenian[] = {TAMARIS(0x0424, L"Sloven\u0161\u010Dina", "S
   { {url, operation, L"Tamaris", nullptr, version, 0, 5, kEnglish}, {} }
 
 const ProductEntry install_one_language[] = ENGLISH_TAMARIS(URL, L"INSTALL", L"4.12");
-// Downloads give up after 3 s without data instead of a minute (below).
+// Downloads give up after 3 s without data instead of a minute (below); the
+// second tries each download three times.
 const ProductEntry install_no_data_limit[] = ENGLISH_TAMARIS(URL, L"INSTALL", L"4.12");
+const ProductEntry install_no_data_limit_retrying[] = ENGLISH_TAMARIS(URL, L"INSTALL", L"4.12");
+// Downloads stop at 1 MiB instead of the Windows Installer's limit (below).
+const ProductEntry install_size_limit[] = ENGLISH_TAMARIS(URL, L"INSTALL", L"4.12");
 // Installed only from a package beside the setup: no download address.
 const ProductEntry install_no_download_url[] = ENGLISH_TAMARIS(nullptr, L"INSTALL", L"4.12");
 // An operation that does not exist: refused before anything is downloaded.
@@ -76,11 +80,22 @@ const ProductEntry lang_zero[] = {{URL, L"INSTALL", L"Zero", nullptr, nullptr, 0
 // No language array: 160, no message.
 const ProductEntry no_languages[] = {{URL, L"INSTALL", L"Nothing", nullptr, nullptr, 0, 5, nullptr}, {}};
 
-struct ShortNoDataLimit {
-  ShortNoDataLimit() {
-    if (&PELORIN_TEST_SETUP[0] == &install_no_data_limit[0]) g_seams.downloadNoDataLimitMs = 3000;
+// The size limit is set where the seams table has it.
+template <class Table>
+auto SetSizeLimit(Table& seams, int) -> decltype(seams.downloadSizeLimit = 0, void()) {
+  seams.downloadSizeLimit = 1024 * 1024;
+}
+template <class Table>
+void SetSizeLimit(Table&, long) {}
+
+struct ShortLimits {
+  ShortLimits() {
+    if (&PELORIN_TEST_SETUP[0] == &install_no_data_limit[0] ||
+        &PELORIN_TEST_SETUP[0] == &install_no_data_limit_retrying[0])
+      g_seams.downloadNoDataLimitMs = 3000;
+    if (&PELORIN_TEST_SETUP[0] == &install_size_limit[0]) SetSizeLimit(g_seams, 0);
   }
-} g_shortNoDataLimit;
+} g_shortLimits;
 
 }  // namespace
 
