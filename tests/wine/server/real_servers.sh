@@ -32,8 +32,9 @@ stop_pid() {
 
 stop() {
   local dir="$1"
-  stop_pid "$dir/nginx.started" "$dir/nginx.conf"
-  stop_pid "$dir/squid.started" "$dir/squid.conf"
+  stop_pid "$dir/nginx.started" "$dir/nginx.conf" &
+  stop_pid "$dir/squid.started" "$dir/squid.conf" &
+  wait
 }
 
 # A certificate for `name` signed by the authority of `ca`, valid from
@@ -169,12 +170,14 @@ start() {
   wait_port "$https" && wait_port "$http" && wait_port "$proxy" && wait_port "$auth" || { stop "$dir"; exit 1; }
 }
 
-# Inside the namespace: copies of the certificate stores mounted over the
-# host's, the authority added to them; the host's own are never touched.
+# Inside the namespace: copies of the certificate stores (beside the
+# authority) mounted over the host's, the authority added to them; the host's
+# own are never touched, and the mounts end with the namespace.
 trust() {
   local ca="$1" copy
   shift
-  copy="$(mktemp -d)"
+  copy="$(dirname "$ca")/store"
+  rm -rf "$copy" && mkdir -p "$copy"
   cp -a /etc/ssl/certs "$copy/certs"
   mkdir -p "$copy/local"
   cp -a /usr/local/share/ca-certificates/. "$copy/local/" 2>/dev/null || true
@@ -182,12 +185,9 @@ trust() {
   mount --bind "$copy/certs" /etc/ssl/certs
   mount --bind "$copy/local" /usr/local/share/ca-certificates
   update-ca-certificates >/dev/null 2>&1
-  # The Wine processes must start here; a wineserver started outside would
-  # start them from there, so none of this prefix may be running.
-  local status=0
-  "$@" || status=$?
-  rm -rf "$copy" 2>/dev/null || true
-  return $status
+  # Wine's processes read the store as they start; those that COMMAND starts
+  # start here, whether the wineserver runs inside or outside.
+  exec "$@"
 }
 
 case "${1:-}" in
