@@ -338,7 +338,8 @@ TEST_F(ServerTest, BodyGrowingPastTheSizeLimitIsStopped) {
     EXPECT_EQ(0u, pressedAt_) << "not stopped within 10 s";
     EXPECT_EQ(2u, run.exitCode) << Describe(run);
     ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-    EXPECT_NE(L"", CauseBelow13(run.boxes[0].content.text, PackageUrl(kPackage))) << Describe(run);
+    EXPECT_EQ(Printable(Text13WithCause(PackageUrl(kPackage), SystemText(ERROR_FILE_TOO_LARGE))),
+              Printable(run.boxes[0].content.text));
     EXPECT_FALSE(run.StatusShown(105, Text19(kPackage)));
     ExpectNothingInstalled();
   }

@@ -80,7 +80,9 @@ const ProductEntry lang_zero[] = {{URL, L"INSTALL", L"Zero", nullptr, nullptr, 0
 // No language array: 160, no message.
 const ProductEntry no_languages[] = {{URL, L"INSTALL", L"Nothing", nullptr, nullptr, 0, 5, nullptr}, {}};
 
-// The size limit is set where the seams table has it.
+// The size limit, where the seams table has it (`downloadSizeLimit`, in
+// bytes); a setup built from a table without it keeps the full limit, and the
+// rows that need the short one fail.
 template <class Table>
 auto SetSizeLimit(Table& seams, int) -> decltype(seams.downloadSizeLimit = 0, void()) {
   seams.downloadSizeLimit = 1024 * 1024;
