@@ -8,6 +8,7 @@
 #   real_servers.sh stop DIR
 #   real_servers.sh trust CA COMMAND...   COMMAND in a private mount namespace
 #                                         whose certificate store trusts CA
+#                                         (needs the right to make one: root)
 #
 # DIR holds everything: the certificate authority and the certificates
 # (tls/: good, other_name, expired, unknown_authority; served.* is the one

@@ -159,11 +159,9 @@ foreach(group download local hostile paths cancel language config server)
   set_tests_properties(install_${group}_test PROPERTIES FIXTURES_REQUIRED install_server
       ENVIRONMENT "LC_ALL=en_US.UTF-8")
 endforeach()
-foreach(group download server)
-  set_tests_properties(install_${group}_test PROPERTIES FIXTURES_REQUIRED "install_server;real_servers")
-  set_target_properties(install_${group}_test PROPERTIES CROSSCOMPILING_EMULATOR
-      "bash;${_real_servers};trust;${_real_dir}/tls/ca.crt;${CMAKE_CROSSCOMPILING_EMULATOR}")
-endforeach()
+set_tests_properties(install_server_test PROPERTIES FIXTURES_REQUIRED "install_server;real_servers")
+set_target_properties(install_server_test PROPERTIES CROSSCOMPILING_EMULATOR
+    "bash;${_real_servers};trust;${_real_dir}/tls/ca.crt;${CMAKE_CROSSCOMPILING_EMULATOR}")
 
 # The setup in a folder deeper than MAX_PATH, started with `wine` and its
 # Unix path (Wine's CreateProcessW refuses so long a program path).
