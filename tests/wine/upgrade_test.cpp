@@ -433,7 +433,7 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtDownloadsTheAnsiRedistributable) {
   SetupOutcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIA.exe"), MB_ICONERROR, kOk);
+  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIA.exe") + L"\n\n404 Not Found", MB_ICONERROR, kOk);
   ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
 }
 
@@ -751,7 +751,7 @@ TEST_F(EngineUpgrade, DownloadThatFailsIsToldWithTheUrl) {
   SetupOutcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIW.exe"), MB_ICONERROR, kOk);
+  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, baseUrl_ + L"InstMSIW.exe") + L"\n\n404 Not Found", MB_ICONERROR, kOk);
   ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(1, server_.requests());
   ASSERT_EQ(1u, outcome.details.size());
@@ -772,7 +772,11 @@ TEST_F(EngineUpgrade, DownloadFromAServerThatIsNotThereIsToldWithTheUrl) {
   SetupOutcome outcome = RunSetupWorker({IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_ENGINE_NOT_FOUND, url + L"InstMSIW.exe"), MB_ICONERROR, kOk);
+  // Below the message, the system's words for the refused connection.
+  const std::wstring head = Text(MSG_ENGINE_NOT_FOUND, url + L"InstMSIW.exe") + L"\n\n";
+  const std::wstring& text = outcome.boxes[1].text;
+  EXPECT_TRUE(text.size() > head.size() && text.compare(0, head.size(), head) == 0) << Printable(text);
+  EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), outcome.boxes[1].icon);
   ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
 }
 
