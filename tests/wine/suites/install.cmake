@@ -69,7 +69,7 @@ add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/product
 
 # Setups with the test server's address compiled in.
 set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
-# "retrying": Tamaris's records, each download tried three times; the others once.
+# The setups named "...retrying" try each download three times; the others once.
 set(_tries_retrying 3)
 set(_tries_nginx_retrying 3)
 set(_tries_no_data_limit_retrying 3)
@@ -124,7 +124,7 @@ set_tests_properties(install_server_start PROPERTIES FIXTURES_SETUP install_serv
 add_test(NAME install_server_stop COMMAND ${Python3_EXECUTABLE} "${_server}" --stop --pid-file "${_server_pid}")
 set_tests_properties(install_server_stop PROPERTIES FIXTURES_CLEANUP install_server TIMEOUT 30)
 
-# nginx and squid, as a fixture of the same scenarios. The scenarios run in a
+# nginx and squid, as a fixture of the server scenarios, which run in a
 # private mount namespace whose certificate store trusts the authority that
 # the fixture made (the host's store is not touched).
 set(_real_servers "${CMAKE_CURRENT_SOURCE_DIR}/server/real_servers.sh")
