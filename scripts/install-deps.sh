@@ -2,13 +2,16 @@
 # Installs what building and testing the setup needs on a Debian machine:
 # the MinGW-w64 cross compilers, Wine (32-bit), msitools/wixl for packages,
 # osslsigncode and openssl for signatures, Xvfb and ImageMagick for a display
-# and screenshots, GoogleTest and Ninja, and clang with its libFuzzer runtime
-# for the fuzz targets. Does nothing when all are there.
+# and screenshots, GoogleTest and Ninja, clang with its libFuzzer runtime for
+# the fuzz targets, and the real network components that the download tests
+# start on loopback: nginx as a download host, squid as a proxy (with its
+# Basic password helper), ca-certificates for a certificate authority trusted
+# for one run. Does nothing when all are there.
 set -euo pipefail
 
 packages=(cmake ninja-build g++ python3 googletest mingw-w64 g++-mingw-w64-i686-win32
   wine wine32:i386 wine64 msitools wixl osslsigncode openssl xvfb xdotool imagemagick x11-utils locales
-  clang libclang-rt-14-dev)
+  clang libclang-rt-14-dev nginx-light squid ca-certificates)
 
 missing=()
 for p in "${packages[@]}"; do

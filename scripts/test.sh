@@ -20,11 +20,17 @@ fi
 cmake --build --preset mingw-x86
 
 # Whatever ends the run (a failure, Ctrl-C), nothing it started stays behind:
-# the download servers of the scenarios, Wine's processes, the display.
+# the download servers of the scenarios, nginx and squid (each by the pid it
+# had when started), Wine's processes, the display. The scenarios that need a
+# test certificate authority run in mount namespaces of their own (see
+# tests/wine/tools/real_servers.sh), which end with them.
 cleanup() {
-  local pid_file
+  local pid_file dir
   for pid_file in build/*/tests/wine/download_server.pid; do
     [ -f "$pid_file" ] && python3 tests/wine/tools/download_server.py --stop --pid-file "$pid_file" >/dev/null 2>&1
+  done
+  for dir in build/*/tests/wine/real-servers; do
+    [ -d "$dir" ] && bash tests/wine/tools/real_servers.sh stop "$dir" >/dev/null 2>&1
   done
   wineserver -k 2>/dev/null || true
   stop_display

@@ -19,9 +19,10 @@ const std::wstring kPackage = PackageName(L"En");
 
 class DownloadTest : public ScenarioTest {
 protected:
-  // The server refuses the package with HTTP `status`: a failed download,
-  // although the platform may hand back the error page as the file.
-  void ExpectRefusedWith(int status);
+  // The server refuses the package with HTTP `status` and `reason`: a failed
+  // download that names the server's answer, although the platform may hand
+  // back the error page as the file.
+  void ExpectRefusedWith(int status, const wchar_t* reason);
 
   RunResult RunEnglish() {
     RunScript script;
@@ -127,38 +128,39 @@ TEST_F(DownloadTest, UnsignedOrDamagedPackageIsRefused) {
   }
 }
 
-void ExpectDownloadFailedMessage(const RunResult& run) {
+// Message 13 and below it the cause: `cause`, or (null) any.
+void ExpectDownloadFailedMessage(const RunResult& run, const wchar_t* cause = nullptr) {
   ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
   const MessageBoxContent& box = run.boxes[0].content;
-  ExpectDownloadFailedText(box.text, PackageUrl(kPackage));
+  ExpectDownloadFailedText(box.text, PackageUrl(kPackage), cause ? cause : L"");
   EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), box.icon);
   EXPECT_EQ(std::vector<int>{IDOK}, box.ButtonIds());
   // Nothing was checked: no signature line.
   EXPECT_FALSE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage})));
 }
 
-void DownloadTest::ExpectRefusedWith(int status) {
+void DownloadTest::ExpectRefusedWith(int status, const wchar_t* reason) {
   ASSERT_TRUE(server::Set("mode=status&status=" + std::to_string(status)));
   RunResult run = RunEnglish();
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(2u, run.exitCode);
-  ExpectDownloadFailedMessage(run);
+  ExpectDownloadFailedMessage(run, (std::to_wstring(status) + L" " + reason).c_str());
   std::vector<ServedRequest> requests = PackageRequests();
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(status, requests[0].status);
   ExpectNothingInstalled();
 }
 
-TEST_F(DownloadTest, NotFoundAnswerIsAFailedDownload) { ExpectRefusedWith(404); }
+TEST_F(DownloadTest, NotFoundAnswerIsAFailedDownload) { ExpectRefusedWith(404, L"Not Found"); }
 
-TEST_F(DownloadTest, ServerErrorIsAFailedDownload) { ExpectRefusedWith(500); }
+TEST_F(DownloadTest, ServerErrorIsAFailedDownload) { ExpectRefusedWith(500, L"Internal Server Error"); }
 
 TEST_F(DownloadTest, PackageMissingOnServerIsAFailedDownload) {
   ASSERT_TRUE(server::Set("root=no-such-folder"));  // a folder without any package
   RunResult run = RunEnglish();
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(2u, run.exitCode);
-  ExpectDownloadFailedMessage(run);
+  ExpectDownloadFailedMessage(run, L"404 Not Found");
   ExpectNothingInstalled();
 }
 

@@ -26,8 +26,12 @@ const LanguageEntry kSlovenian[] = {TAMARIS(0x0424, L"Sloven\u0161\u010Dina", "S
   { TAMARIS_PRODUCT(url, keyword, L"Tamaris", version, 0, kEnglish), {} }
 
 const ProductEntry install_one_language[] = ENGLISH_TAMARIS(URL, L"INSTALL", L"4.12");
-// Downloads give up after 3 s without data instead of a minute (below).
+// Downloads give up after 3 s without data instead of a minute (below); the
+// second tries each download three times.
 const ProductEntry install_no_data_limit[] = ENGLISH_TAMARIS(URL, L"INSTALL", L"4.12");
+const ProductEntry install_no_data_limit_three_tries[] = ENGLISH_TAMARIS(URL, L"INSTALL", L"4.12");
+// Downloads stop at 1 MiB instead of the Windows Installer's limit (below).
+const ProductEntry install_size_limit[] = ENGLISH_TAMARIS(URL, L"INSTALL", L"4.12");
 // Installed only from a package beside the setup: no download address.
 const ProductEntry install_no_download_url[] = ENGLISH_TAMARIS(nullptr, L"INSTALL", L"4.12");
 // An operation that does not exist: refused before anything is downloaded.
@@ -80,11 +84,14 @@ const ProductEntry lang_zero[] = {TAMARIS_PRODUCT(URL, L"INSTALL", L"Zero", null
 // No language array: 160, no message.
 const ProductEntry no_languages[] = {TAMARIS_PRODUCT(URL, L"INSTALL", L"Nothing", nullptr, 0, nullptr), {}};
 
-struct ShortNoDataLimit {
-  ShortNoDataLimit() {
-    if (&PELORIN_TEST_SETUP[0] == &install_no_data_limit[0]) g_seams.downloadNoDataLimitMs = 3000;
+struct ShortLimits {
+  ShortLimits() {
+    if (&PELORIN_TEST_SETUP[0] == &install_no_data_limit[0] ||
+        &PELORIN_TEST_SETUP[0] == &install_no_data_limit_three_tries[0])
+      g_seams.downloadNoDataLimitMs = 3000;
+    if (&PELORIN_TEST_SETUP[0] == &install_size_limit[0]) g_seams.downloadSizeLimit = 1024 * 1024;
   }
-} g_shortNoDataLimit;
+} g_shortLimits;
 
 }  // namespace
 

@@ -21,6 +21,26 @@ if(NOT PELORIN_TEST_PORT)
       "Loopback port of the download server that the installation tests start (compiled into their setups)" FORCE)
 endif()
 set(_install_url "http://127.0.0.1:${PELORIN_TEST_PORT}/prenos/?verzija=4.12&paket=")
+
+# The real servers (tools/real_servers.sh): nginx's https and http ports,
+# squid's open port and its port that asks for a password; free ports too.
+if(NOT PELORIN_TEST_REAL_PORTS)
+  execute_process(
+      COMMAND ${Python3_EXECUTABLE} -c
+          "import socket; s = [socket.socket() for _ in range(4)]; [x.bind(('127.0.0.1', 0)) for x in s]; print(';'.join(str(x.getsockname()[1]) for x in s))"
+      OUTPUT_VARIABLE _free_ports OUTPUT_STRIP_TRAILING_WHITESPACE)
+  set(PELORIN_TEST_REAL_PORTS ${_free_ports} CACHE STRING
+      "Loopback ports of nginx (https, http) and squid (open, with a password) that the download tests start" FORCE)
+endif()
+list(GET PELORIN_TEST_REAL_PORTS 0 _https_port)
+list(GET PELORIN_TEST_REAL_PORTS 1 _http_port)
+list(GET PELORIN_TEST_REAL_PORTS 2 _proxy_port)
+list(GET PELORIN_TEST_REAL_PORTS 3 _password_proxy_port)
+set(_url_nginx "https://localhost:${_https_port}/prenos/?verzija=4.12&paket=")
+set(_url_nginx_three_tries "${_url_nginx}")
+# Port 1, where nothing listens; a name under .invalid, which no resolver knows.
+set(_url_unreachable "https://localhost:1/prenos/?verzija=4.12&paket=")
+set(_url_unresolvable "https://pelorin.invalid/prenos/?verzija=4.12&paket=")
 set(_install_engine_url "http://127.0.0.1:${PELORIN_TEST_PORT}/MSI/2.0/")
 
 # Sample packages.
@@ -49,12 +69,19 @@ add_custom_target(pelorin_install_packages ALL DEPENDS "${_packages_dir}/product
 
 # Setups with the test server's address compiled in.
 set(_install_setups_dir "${CMAKE_CURRENT_BINARY_DIR}/install-setups")
-set(_tries_three_tries 3)  # "three_tries": Tamaris's records, each download tried three times; the others once
+set(_tries_three_tries 3)  # the setups named "...three_tries": each download tried three times; the others once
+set(_tries_nginx_three_tries 3)
+set(_tries_no_data_limit_three_tries 3)
 set(_install_setups)
 foreach(variant tamaris one_language ask_first patch_only no_download_url bad_operation lang_zero installupd
-        long_version no_data_limit pinned pinned_other pinned_next pinned_self three_tries)
+        long_version no_data_limit pinned pinned_other pinned_next pinned_self three_tries nginx nginx_three_tries
+        unreachable unresolvable no_data_limit_three_tries size_limit)
   set(_pin "")
-  if(variant MATCHES "^(tamaris|pinned.*|three_tries)$")
+  set(_url "${_install_url}")
+  if(DEFINED _url_${variant})
+    set(_url "${_url_${variant}}")
+  endif()
+  if(variant MATCHES "^(tamaris|pinned.*|three_tries|nginx.*|unre.*)$")
     set(_config "${CMAKE_SOURCE_DIR}/app/config_tamaris.cpp")
     if(DEFINED _pin_${variant})
       set(_pin "${_pin_${variant}}")
@@ -64,7 +91,7 @@ foreach(variant tamaris one_language ask_first patch_only no_download_url bad_op
   endif()
   pelorin_add_setup(pelorin_install_${variant}
       CONFIG_SOURCE "${_config}"
-      DOWNLOAD_URL "${_install_url}"
+      DOWNLOAD_URL "${_url}"
       ENGINE_URL "${_install_engine_url}"
       OUTPUT_NAME "install_${variant}"
       TRUSTED_SIGNER "${_pin}"
@@ -96,9 +123,23 @@ set_tests_properties(install_server_start PROPERTIES FIXTURES_SETUP install_serv
 add_test(NAME install_server_stop COMMAND ${Python3_EXECUTABLE} "${_server}" --stop --pid-file "${_server_pid}")
 set_tests_properties(install_server_stop PROPERTIES FIXTURES_CLEANUP install_server TIMEOUT 30)
 
+# nginx and squid, as a fixture of the server scenarios, which run in a
+# private mount namespace whose certificate store trusts the authority that
+# the fixture made (the host's store is not touched).
+set(_real_servers "${CMAKE_CURRENT_SOURCE_DIR}/tools/real_servers.sh")
+set(_real_dir "${CMAKE_CURRENT_BINARY_DIR}/real-servers")
+add_test(NAME real_servers_start COMMAND bash "${_real_servers}" start "${_real_dir}" "${_packages_dir}"
+    ${_https_port} ${_http_port} ${_proxy_port} ${_password_proxy_port})
+set_tests_properties(real_servers_start PROPERTIES FIXTURES_SETUP real_servers TIMEOUT 60)
+add_test(NAME real_servers_stop COMMAND bash "${_real_servers}" stop "${_real_dir}")
+set_tests_properties(real_servers_stop PROPERTIES FIXTURES_CLEANUP real_servers TIMEOUT 30)
+string(REPLACE "/" "\\\\" _real_dir_win "Z:${_real_dir}")
+
 file(RELATIVE_PATH _packages_relative "${CMAKE_BINARY_DIR}" "${_packages_dir}")
 set(_install_definitions
     "PELORIN_TEST_PORT=${PELORIN_TEST_PORT}"
+    "PELORIN_TEST_REAL_PORTS=${_https_port},${_http_port},${_proxy_port},${_password_proxy_port}"
+    "PELORIN_TEST_REAL_DIR=L\"${_real_dir_win}\""
     "PELORIN_TEST_DOWNLOAD_URL=L\"${_install_url}\"")
 
 # What the scenarios share: runs of a setup, the server's control, the products.
@@ -117,6 +158,9 @@ foreach(group download local hostile paths cancel language config server)
   set_tests_properties(install_${group}_test PROPERTIES FIXTURES_REQUIRED install_server
       ENVIRONMENT "LC_ALL=en_US.UTF-8")
 endforeach()
+set_tests_properties(install_server_test PROPERTIES FIXTURES_REQUIRED "install_server;real_servers")
+set_target_properties(install_server_test PROPERTIES CROSSCOMPILING_EMULATOR
+    "bash;${_real_servers};trust;${_real_dir}/tls/ca.crt;${CMAKE_CROSSCOMPILING_EMULATOR}")
 
 # The setup in a folder deeper than MAX_PATH, started with `wine` and its
 # Unix path (Wine's CreateProcessW refuses so long a program path).

@@ -206,6 +206,7 @@ std::vector<ServedRequest> Log() {
     request.bytes = strtoul(fields[3].c_str(), nullptr, 10);
     request.end = fields[4];
     if (fields.size() > 5 && fields[5] != "-") request.rangeStart = strtoll(fields[5].c_str(), nullptr, 10);
+    if (fields.size() > 6) request.at = strtod(fields[6].c_str(), nullptr);
     request.package = QueryValue(request.path, "paket");
     if (request.package.empty() && request.path.compare(0, 9, "/MSI/2.0/") == 0) request.package = request.path.substr(9);
     if (request.package.empty() && request.path.compare(0, 7, "/files/") == 0)
@@ -216,6 +217,57 @@ std::vector<ServedRequest> Log() {
 }
 
 }  // namespace server
+
+namespace real_servers {
+
+const int kPorts[] = {PELORIN_TEST_REAL_PORTS};
+const int kHttpsPort = kPorts[0], kHttpPort = kPorts[1], kProxyPort = kPorts[2], kPasswordProxyPort = kPorts[3];
+
+bool Set(const std::wstring& certificate, const std::wstring& mode) {
+  const std::wstring dir = PELORIN_TEST_REAL_DIR;
+  bool ok = true;
+  for (const wchar_t* known : {L"loop", L"to_http", L"to_https", L"missing"})
+    if (!DeleteFileW((dir + L"\\modes\\" + known).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) ok = false;
+  if (!mode.empty()) {
+    HANDLE file = CreateFileW((dir + L"\\modes\\" + mode).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ok = ok && file != INVALID_HANDLE_VALUE;
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  }
+  for (const wchar_t* part : {L".key", L".crt"})
+    ok = ok && CopyFileW((dir + L"\\tls\\" + certificate + part).c_str(), (dir + L"\\tls\\served" + part).c_str(), FALSE);
+  return ok;
+}
+
+std::vector<std::string> Log(const wchar_t* name) {
+  std::ifstream file(Narrow(std::wstring(PELORIN_TEST_REAL_DIR) + L"\\" + name).c_str());
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(file, line)) lines.push_back(Trimmed(line));
+  return lines;
+}
+
+const wchar_t kInternetSettings[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+ScopedProxy::ScopedProxy(int port) {
+  HKEY key;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr)) return;
+  DWORD enable = 1;
+  std::wstring server = L"127.0.0.1:" + std::to_wstring(port);
+  ok_ = !RegSetValueExW(key, L"ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable), sizeof enable) &&
+        !RegSetValueExW(key, L"ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+                        (DWORD)((server.size() + 1) * sizeof(wchar_t)));
+  RegCloseKey(key);
+}
+
+ScopedProxy::~ScopedProxy() {
+  HKEY key;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_SET_VALUE, &key)) return;
+  RegDeleteValueW(key, L"ProxyEnable");
+  RegDeleteValueW(key, L"ProxyServer");
+  RegCloseKey(key);
+}
+
+}  // namespace real_servers
 
 std::wstring PackageUrl(const std::wstring& packageFile) { return PELORIN_TEST_DOWNLOAD_URL + packageFile; }
 
@@ -236,6 +288,27 @@ void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url
   EXPECT_EQ(Printable(head), Printable(shown.substr(0, head.size())));
   EXPECT_GT(shown.size(), head.size()) << "no cause: " << Printable(shown);
   if (!cause.empty()) EXPECT_EQ(Printable(cause), Printable(shown.substr(std::min(head.size(), shown.size()))));
+}
+
+std::wstring Text13WithCause(const std::wstring& url, const std::wstring& cause) {
+  return Expected(MSG_PACKAGE_NOT_FOUND, {url}) + L"\n\n" + cause;
+}
+
+std::wstring CauseBelow13(const std::wstring& text, const std::wstring& url) {
+  const std::wstring head = Text13WithCause(url, L"");
+  return text.size() > head.size() && text.compare(0, head.size(), head) == 0 ? text.substr(head.size()) : L"";
+}
+
+std::wstring SystemText(DWORD code) {
+  wchar_t text[1024] = L"";
+  const DWORD flags = FORMAT_MESSAGE_IGNORE_INSERTS;
+  HMODULE wininet = LoadLibraryW(L"wininet.dll");
+  DWORD length = wininet ? FormatMessageW(flags | FORMAT_MESSAGE_FROM_HMODULE, wininet, code, 0, text, 1024, nullptr) : 0;
+  if (!length) length = FormatMessageW(flags | FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code, 0, text, 1024, nullptr);
+  std::wstring found(text, length < 1024 ? length : 0);
+  size_t first = found.find_first_not_of(L" \t\r\n");
+  if (first == std::wstring::npos) return L"Error " + std::to_wstring(code);
+  return found.substr(first, found.find_last_not_of(L" \t\r\n") + 1 - first);
 }
 
 void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text) {

@@ -65,6 +65,7 @@ struct ServedRequest {
   size_t bytes = 0;     // body bytes the server sent
   std::string end;      // "complete", "cut" or "aborted"
   long long rangeStart = -1;  // the N of "Range: bytes=N-"; -1: no range asked
+  double at = 0;              // when it came, in seconds (the server's clock)
 };
 
 // The download server that the test fixture started on the port compiled
@@ -79,6 +80,34 @@ bool Set(const std::string& query);
 std::vector<ServedRequest> Log();
 }  // namespace server
 
+// nginx and squid, started by the test fixture "real_servers" on the ports
+// compiled in (tools/real_servers.sh).
+namespace real_servers {
+extern const int kHttpsPort, kHttpPort, kProxyPort, kPasswordProxyPort;
+// From the next connection on, nginx shows the certificate `certificate`
+// ("good", "other_name", "expired", "unknown_authority") and answers the
+// product's address by `mode` ("loop", "to_http", "to_https", "missing";
+// empty: the file). False when they could not be set.
+bool Set(const std::wstring& certificate, const std::wstring& mode);
+// The lines of a log of the servers ("access.log": nginx's requests, one a
+// line, "PORT<TAB>REQUEST<TAB>STATUS<TAB>BYTES<TAB>TIME"; "error.log";
+// "squid-access.log").
+std::vector<std::string> Log(const wchar_t* name);
+// The prefix's Internet settings name a proxy on `port` of 127.0.0.1 while
+// the object lives.
+class ScopedProxy {
+public:
+  explicit ScopedProxy(int port);
+  ~ScopedProxy();
+  ScopedProxy(const ScopedProxy&) = delete;
+  ScopedProxy& operator=(const ScopedProxy&) = delete;
+  bool ok() const { return ok_; }
+
+private:
+  bool ok_ = false;
+};
+}  // namespace real_servers
+
 // The URL that the setups ask for `packageFile`.
 std::wstring PackageUrl(const std::wstring& packageFile);
 
@@ -90,6 +119,15 @@ void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package);
 // The run ended with `exitCode` after one error box with `text` (OK only),
 // and nothing is installed.
 void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text);
+// A failed download's message: message 13 for `url`, a blank line, the cause.
+std::wstring Text13WithCause(const std::wstring& url, const std::wstring& cause);
+// The cause that `text` gives below message 13 for `url`; empty when it is
+// not that message with a cause.
+std::wstring CauseBelow13(const std::wstring& text, const std::wstring& url);
+// The system's text for the error `code`, as the user is to read it: from
+// wininet.dll's message table, else from the system's, without the spaces
+// and line ends around it; "Error <code>" when neither has one.
+std::wstring SystemText(DWORD code);
 // The message of a failed download of `url` (13, or `message`): its text, a
 // blank line and the cause (`cause`, or any when empty).
 void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url, const std::wstring& cause = L"",

@@ -14,7 +14,8 @@ Serves the files of one folder the way the product's server does:
 
 Every file answer carries an ETag (of the file's path, size and time) and
 its Last-Modified, and answers "Range: bytes=N-" with 206 and
-"Content-Range: bytes N-END/TOTAL" from N on (416 past the end), unless an
+"Content-Range: bytes N-END/TOTAL" from N on (416 and "bytes */TOTAL" past
+the end), unless an
 If-Range names neither of the two: then the whole file, 200.
 
 It listens on 127.0.0.1 only, and stops by itself: after --lifetime seconds
@@ -26,11 +27,12 @@ the same port (not logged):
     /control/set?mode=...&root=...&...   change the behaviour (see Behaviour)
     /control/reset                       default behaviour, empty log
     /control/log                         the request log, one line a request:
-                                         METHOD<TAB>PATH<TAB>STATUS<TAB>BYTES SENT<TAB>END<TAB>RANGE
+                                         METHOD<TAB>PATH<TAB>STATUS<TAB>BYTES SENT<TAB>END<TAB>RANGE<TAB>AT
                                          END is "complete", "cut" (the server
                                          closed early on purpose) or "aborted"
                                          (the client went away); RANGE the N
-                                         of "Range: bytes=N-" ("-": none)
+                                         of "Range: bytes=N-" ("-": none); AT
+                                         when the request came, in seconds
     /control/stop                        stop now
 
 Command line:
@@ -47,6 +49,7 @@ in the background (for a test fixture); --stop ends the server of a pid file.
 import argparse
 import copy
 import email.utils
+import gzip
 import hashlib
 import os
 import re
@@ -99,6 +102,12 @@ class Behaviour:
             cuts the first request at 40 % and serves the rest on the next
     then_root: the folder that serves the requests after the first `times`
             (another version of the file: another ETag)
+    length: 1 announces the length (Content-Length); 0 announces none, the
+            body ends when the connection closes (in mode stall the whole
+            file may then be sent before the stall: cut_fraction=1)
+    chunked: 1 sends the file in chunks (Transfer-Encoding: chunked), in
+            modes normal and cut; a cut then comes before the last chunk
+    gzip:   1 sends the file gzip-coded (Content-Encoding), asked or not
     """
 
     def __init__(self):
@@ -117,13 +126,16 @@ class Behaviour:
         self.retry_after = ""
         self.times = 0
         self.then_root = ""
+        self.length = 1
+        self.chunked = 0
+        self.gzip = 0
 
     def update(self, query):
         for key, values in query.items():
             value = values[-1]
             if key in ("mode", "root", "to", "retry_after", "then_root"):
                 setattr(self, key, value)
-            elif key in ("chunk", "status", "cut", "announce", "ranges", "times"):
+            elif key in ("chunk", "status", "cut", "announce", "ranges", "times", "length", "chunked", "gzip"):
                 setattr(self, key, int(value))
             elif key in ("delay", "hold", "rate", "cut_fraction"):
                 setattr(self, key, float(value))
@@ -137,6 +149,7 @@ class Behaviour:
         later = Behaviour()
         later.root = self.then_root or self.root
         later.then_root, later.ranges = self.then_root, self.ranges
+        later.length, later.chunked, later.gzip = self.length, self.chunked, self.gzip
         return later
 
 
@@ -176,7 +189,7 @@ class Handler(BaseHTTPRequestHandler):
         self.serve(head=False)
 
     def serve(self, head):
-        self.state.last_request = time.monotonic()
+        self.state.last_request = came = time.monotonic()
         url = urllib.parse.urlsplit(self.path)
         if url.path.startswith("/control/"):
             self.control(url)
@@ -228,8 +241,8 @@ class Handler(BaseHTTPRequestHandler):
             end = "aborted"
             sent, status = getattr(e, "sent", sent), getattr(e, "status", status)
         asked = self.range_start()
-        self.state.record("%s\t%s\t%d\t%d\t%s\t%s" % (self.command, self.path, status, sent, end,
-                                                  "-" if asked is None else asked))
+        self.state.record("%s\t%s\t%d\t%d\t%s\t%s\t%.3f" % (self.command, self.path, status, sent, end,
+                                                        "-" if asked is None else asked, came))
 
     def file_of(self, root, name):
         if not name or "/" in name or "\\" in name or name in (".", ".."):
@@ -285,10 +298,13 @@ class Handler(BaseHTTPRequestHandler):
         if asked is not None and behaviour.ranges and behaviour.mode != "endless" and \
                 self.headers.get("If-Range", tag) in (tag, modified):
             if asked >= len(data):
-                self.answer_page(416, "Range not satisfiable", head)
+                self.answer_small(416, b"", head, ETag=tag, Content_Range="bytes */%d" % len(data))
                 return 416, 0, "complete"
             status, start = 206, asked
         body = data[start:]
+        if behaviour.gzip:
+            body = gzip.compress(body)
+        chunked = behaviour.chunked and behaviour.mode != "endless"
         self.send_response(status)
         self.send_header("Content-Type", "application/x-msi")
         self.send_header("ETag", tag)
@@ -297,7 +313,11 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Accept-Ranges", "bytes")
         if status == 206:
             self.send_header("Content-Range", "bytes %d-%d/%d" % (start, len(data) - 1, len(data)))
-        if behaviour.mode != "endless" or behaviour.announce >= 0:
+        if behaviour.gzip:
+            self.send_header("Content-Encoding", "gzip")
+        if chunked:
+            self.send_header("Transfer-Encoding", "chunked")
+        elif behaviour.length and (behaviour.mode != "endless" or behaviour.announce >= 0):
             announced = behaviour.announce if behaviour.announce >= 0 and behaviour.mode != "stall" else len(body)
             self.send_header("Content-Length", str(announced))
         # Every answer comes from here, never from a client's cache.
@@ -308,11 +328,12 @@ class Handler(BaseHTTPRequestHandler):
         if head:
             return status, 0, "complete"
         cut = int(behaviour.cut_fraction * len(data)) if behaviour.cut_fraction >= 0 else behaviour.cut
+        whole_allowed = behaviour.mode == "stall" and not behaviour.length and not chunked
         sent = 0
         try:
             if behaviour.mode in ("cut", "stall"):
-                part = body[: max(0, min(cut, len(body) - 1))]
-                self.wfile.write(part)
+                part = body[: max(0, min(cut, len(body) - (0 if whole_allowed else 1)))]
+                self.wfile.write(self.chunk_of(part) if chunked else part)
                 self.wfile.flush()
                 sent = len(part)
                 if behaviour.mode == "cut":
@@ -349,12 +370,16 @@ class Handler(BaseHTTPRequestHandler):
                     self.wfile.flush()
                     sent = offset + len(body[offset : offset + step])
                 return status, sent, "complete"
-            self.wfile.write(body)
+            self.wfile.write(self.chunk_of(body) + b"0\r\n\r\n" if chunked else body)
             self.wfile.flush()
             return status, len(body), "complete"
         except (BrokenPipeError, ConnectionResetError, ConnectionAbortedError) as e:
             e.sent, e.status = sent, status
             raise
+
+    @staticmethod
+    def chunk_of(data):
+        return b"%x\r\n%s\r\n" % (len(data), data) if data else b""
 
     def control(self, url):
         query = urllib.parse.parse_qs(url.query, keep_blank_values=True)
