@@ -87,7 +87,9 @@ TEST_F(DownloadTest, EachChangeOfAStatusLineIsAnnouncedOnce) {
     SCOPED_TRACE(row.server + std::string(row.windows ? " win10" : ""));
     ASSERT_TRUE(server::Reset() && server::Set(row.server));
     if (row.windows) RegSetKeyValueW(HKEY_CURRENT_USER, kAppDefaults, L"Version", REG_SZ, row.windows, 12);
-    RunResult run = pelorin_test::RunEnglish(CopySetup(row.variant));
+    RunScript script;
+    script.recordEvents = true;
+    RunResult run = pelorin_test::RunEnglish(CopySetup(row.variant), script);
     RegDeleteTreeW(HKEY_CURRENT_USER, kAppDefaults);
     EXPECT_EQ(0u, run.exitCode) << Describe(run);
     std::vector<std::pair<int, DWORD>> expected;

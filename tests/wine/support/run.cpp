@@ -152,15 +152,18 @@ namespace {
 // One look at the setup's windows: the progress window found, the dialogs
 // answered (each once), any other window noted.
 void Look(DWORD pid, const RunScript& script, CancelHook* hook, std::set<HWND>& answered, RunResult& run) {
-  for (HWND window : TopLevelWindows(pid)) {
+  const std::vector<HWND> windows = TopLevelWindows(pid);
+  // The progress window first: a box that came with it in this look is read
+  // beside it.
+  for (HWND window : windows) {
     if (run.firstWindow.empty()) run.firstWindow = ClassName(window) + L" \"" + WindowText(window) + L"\"";
-    if (lstrcmpiW(ClassName(window).c_str(), L"#32770") != 0) continue;
-    if (IsProgressWindow(window)) {
-      run.progressWindow = window;
-      run.progressSeen = true;
-      if (hook && !hook->installed()) hook->Install(GetWindowThreadProcessId(window, nullptr));
-      continue;
-    }
+    if (lstrcmpiW(ClassName(window).c_str(), L"#32770") != 0 || !IsProgressWindow(window)) continue;
+    run.progressWindow = window;
+    run.progressSeen = true;
+    if (hook && !hook->installed()) hook->Install(GetWindowThreadProcessId(window, nullptr));
+  }
+  for (HWND window : windows) {
+    if (lstrcmpiW(ClassName(window).c_str(), L"#32770") != 0 || IsProgressWindow(window)) continue;
     if (answered.count(window)) continue;
     bool language = IsLanguageDialog(window);
     if (!language && !IsMessageBox(window)) continue;
@@ -189,6 +192,7 @@ void CALLBACK RecordLineEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG, LON
 // events, while the run lasts.
 struct LineEventHook {
   LineEventHook(DWORD pid, RunResult& run) {
+    if (!pid) return;
     g_lineEvents = &run.lineEvents;
     hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, kLiveRegionChanged, nullptr, RecordLineEvent, pid, 0,
                            WINEVENT_OUTOFCONTEXT);
@@ -198,7 +202,7 @@ struct LineEventHook {
     if (hook) UnhookWinEvent(hook);
     g_lineEvents = nullptr;
   }
-  HWINEVENTHOOK hook;
+  HWINEVENTHOOK hook = nullptr;
 };
 
 }  // namespace
@@ -219,7 +223,7 @@ RunResult RunSetup(const std::wstring& exe, const RunScript& script, const std::
     ADD_FAILURE() << "cannot start " << Printable(exe) << ": " << Printable(setup.error());
     return run;
   }
-  LineEventHook lineEvents(setup.id(), run);
+  LineEventHook lineEvents(script.recordEvents ? setup.id() : 0, run);
   std::set<HWND> answered;
   DWORD start = GetTickCount();
   while (setup.Running()) {

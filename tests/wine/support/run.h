@@ -47,6 +47,9 @@ struct RunScript {
   // Record the status texts (statusTexts); a run that looks only at the
   // windows goes without the hook.
   bool recordStatus = true;
+  // Hear the setup's name and live-region events as a screen reader's
+  // out-of-context hook does (lineEvents).
+  bool recordEvents = false;
   // Press Cancel from inside the setup when the `cancelAtOccurrence`-th text
   // is written into status control `cancelAtControl` (103 or 105); 0: never;
   // kCancelAtHide: as the progress window hides for the engine.
