@@ -63,21 +63,16 @@ int CaptionTextWidth(const std::wstring& text) {
   return size.cx;
 }
 
-int ClientWidth(HWND window) {
-  RECT rect;
+RECT Client(HWND window) {
+  RECT rect = {};
   GetClientRect(window, &rect);
-  return rect.right;
-}
-int ClientHeight(HWND window) {
-  RECT rect;
-  GetClientRect(window, &rect);
-  return rect.bottom;
+  return rect;
 }
 
 // A label fits its button with a few pixels to spare on each side.
 void ExpectButtonFits(HWND button) {
   std::wstring label = WithoutMnemonic(WindowText(button));
-  EXPECT_LE(TextSize(button, label).cx + 8, ClientWidth(button)) << Printable(label);
+  EXPECT_LE(TextSize(button, label).cx + 8, Client(button).right) << Printable(label);
 }
 
 void ExpectCaptionFits(HWND window) {
@@ -218,8 +213,8 @@ TEST_F(Labelled, StatusTextsFitTheirLines) {
     if (line.first == IDC_DETAIL) progress().SetDetail(text.c_str());
     HWND control = GetDlgItem(window(), line.first);
     EXPECT_EQ(Printable(text), Printable(WindowText(control)));
-    SIZE needed = TextSize(control, text, ClientWidth(control));
-    EXPECT_TRUE(needed.cx <= ClientWidth(control) && needed.cy <= ClientHeight(control)) << Printable(text);
+    SIZE needed = TextSize(control, text, Client(control).right);
+    EXPECT_TRUE(needed.cx <= Client(control).right && needed.cy <= Client(control).bottom) << Printable(text);
   }
 }
 
@@ -235,7 +230,7 @@ TEST_F(Labelled, LanguageDialogSpeaksTheUsersLanguage) {
                 cancel = WindowText(GetDlgItem(dialog, IDCANCEL));
                 HWND labelControl = GetDlgItem(dialog, IDC_LANGUAGE_LABEL);
                 label = WindowText(labelControl);
-                EXPECT_LE(TextSize(labelControl, WithoutMnemonic(label)).cx, ClientWidth(labelControl));
+                EXPECT_LE(TextSize(labelControl, WithoutMnemonic(label)).cx, Client(labelControl).right);
                 ExpectLayoutHolds(dialog);
                 ExpectButtonFits(GetDlgItem(dialog, IDOK));
                 ExpectButtonFits(GetDlgItem(dialog, IDCANCEL));
