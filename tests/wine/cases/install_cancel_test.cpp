@@ -129,9 +129,7 @@ TEST_F(CancelTest, DuringTheSignatureCheckOfTheDownloadOrOfAPackageBesideTheSetu
 }
 
 // As the window hides for the engine, the last moment a user can press.
-TEST_F(CancelTest, WhileTheWindowHidesForTheEngine) {
-  RunCancellingAt(kCancelAtHide, 0, L"");
-}
+TEST_F(CancelTest, WhileTheWindowHidesForTheEngine) { RunCancellingAt(kCancelAtHide, 0, L""); }
 
 // Return, Space and Esc on the focused control, as a keyboard user presses
 // them once the bar moves, without a Tab first: each cancels.

@@ -219,18 +219,17 @@ TEST_F(Labelled, StatusTextsFitTheirLines) {
 }
 
 TEST_F(Labelled, LanguageDialogSpeaksTheUsersLanguage) {
-  std::wstring caption, ok, cancel, label;
   bool opened = false;
   WhileShown([] { ChooseLanguage(g_engineUpgrade.products[0].languages, 0x0424); },
               [&](HWND dialog) {
                 if (opened) return;
                 opened = true;
-                caption = WindowText(dialog);
-                ok = WindowText(GetDlgItem(dialog, IDOK));
-                cancel = WindowText(GetDlgItem(dialog, IDCANCEL));
-                HWND labelControl = GetDlgItem(dialog, IDC_LANGUAGE_LABEL);
-                label = WindowText(labelControl);
-                EXPECT_LE(TextSize(labelControl, WithoutMnemonic(label)).cx, Client(labelControl).right);
+                EXPECT_EQ(Printable(Label(LABEL_LANGUAGE_CAPTION)), Printable(WindowText(dialog)));
+                EXPECT_EQ(Printable(Label(LABEL_OK)), Printable(WindowText(GetDlgItem(dialog, IDOK))));
+                EXPECT_EQ(Printable(Label(LABEL_CANCEL)), Printable(WindowText(GetDlgItem(dialog, IDCANCEL))));
+                HWND label = GetDlgItem(dialog, IDC_LANGUAGE_LABEL);
+                EXPECT_EQ(Printable(Label(LABEL_LANGUAGE_LABEL)), Printable(WindowText(label)));
+                EXPECT_LE(TextSize(label, WithoutMnemonic(WindowText(label))).cx, Client(label).right);
                 ExpectLayoutHolds(dialog);
                 ExpectButtonFits(GetDlgItem(dialog, IDOK));
                 ExpectButtonFits(GetDlgItem(dialog, IDCANCEL));
@@ -238,10 +237,6 @@ TEST_F(Labelled, LanguageDialogSpeaksTheUsersLanguage) {
                 SendMessageW(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
               });
   ASSERT_TRUE(opened);
-  EXPECT_EQ(Printable(Label(LABEL_LANGUAGE_CAPTION)), Printable(caption));
-  EXPECT_EQ(Printable(Label(LABEL_OK)), Printable(ok));
-  EXPECT_EQ(Printable(Label(LABEL_CANCEL)), Printable(cancel));
-  EXPECT_EQ(Printable(Label(LABEL_LANGUAGE_LABEL)), Printable(label));
 }
 
 // Each window a user meets, as a screen reader is told of it: the progress

@@ -109,7 +109,19 @@ void RunSetupMessageLoop(UINT ms, const std::function<void()>& beforeQuit) {
 
 // ---------------------------------------------------------------- on screen
 
-using ProgressWindow = ProgressWindowTest;
+class ProgressWindow : public ProgressWindowTest {
+protected:
+  // `key` pressed on Cancel, through the setup's message loop: whether the
+  // window is still there, and looks as it did.
+  static bool KeyLeavesTheWindowAsItWas(WPARAM key, LPARAM scanCode) {
+    Look before = LookOf(window());
+    PostMessageW(control(IDCANCEL), WM_KEYDOWN, key, 0x00000001 | scanCode << 16);
+    PostMessageW(control(IDCANCEL), WM_KEYUP, key, 0xC0000001 | scanCode << 16);
+    bool unchanged = false;
+    RunSetupMessageLoop(300, [&] { unchanged = progress().IsWindow() && LookOf(window()) == before; });
+    return unchanged;
+  }
+};
 
 TEST_F(ProgressWindow, OpensCaptionedWithEmptyStatusAndFocusOnCancel) {
   EXPECT_TRUE(IsWindowVisible(window()));
@@ -243,23 +255,11 @@ TEST_F(ProgressWindow, CancelPressedAgainKeepsTheFlagAtOne) {
 }
 
 TEST_F(ProgressWindow, EscapeInTheSetupsMessageLoopIsCancel) {
-  Look before = LookOf(window());
-  PostMessageW(control(IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-  PostMessageW(control(IDCANCEL), WM_KEYUP, VK_ESCAPE, 0xC0010001);
-  bool unchanged = false;
-  RunSetupMessageLoop(300, [&] { unchanged = progress().IsWindow() && LookOf(window()) == before; });
+  EXPECT_TRUE(KeyLeavesTheWindowAsItWas(VK_ESCAPE, 0x01));
   EXPECT_EQ(CancelState::kCancelAsked, progress().m_cancelled.phase());
-  EXPECT_TRUE(unchanged);
 }
 
-TEST_F(ProgressWindow, EnterNeitherClosesNorHidesTheWindow) {
-  Look before = LookOf(window());
-  PostMessageW(control(IDCANCEL), WM_KEYDOWN, VK_RETURN, 0x001C0001);
-  PostMessageW(control(IDCANCEL), WM_KEYUP, VK_RETURN, 0xC01C0001);
-  bool unchanged = false;
-  RunSetupMessageLoop(300, [&] { unchanged = progress().IsWindow() && LookOf(window()) == before; });
-  EXPECT_TRUE(unchanged);
-}
+TEST_F(ProgressWindow, EnterNeitherClosesNorHidesTheWindow) { EXPECT_TRUE(KeyLeavesTheWindowAsItWas(VK_RETURN, 0x1C)); }
 
 // ---------------------------------------------------------------- the worker's calls
 
