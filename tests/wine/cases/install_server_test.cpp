@@ -373,17 +373,6 @@ const RetryRow kRetryRows[] = {
      "mode=status&status=503&retry_after=-5&times=1", 0, 2, L"signed", R::kNormalWait},
 };
 
-// The run folders in the temporary folder now.
-size_t RunFolders() {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((std::wstring(temp) + L"Pelorin-*").c_str(), &found);
-  size_t count = search != INVALID_HANDLE_VALUE;
-  while (count && FindNextFileW(search, &found)) ++count;
-  return count && FindClose(search) ? count : 0;
-}
-
 TEST_F(ServerTest, TransientFailuresAreTriedAgainAndResumed) {
   // The wait's text, told by what comes before its inserts.
   const std::wstring waiting = Expected(MSG_DOWNLOAD_RETRY).substr(0, Expected(MSG_DOWNLOAD_RETRY).find(L"%1"));
@@ -395,7 +384,7 @@ TEST_F(ServerTest, TransientFailuresAreTriedAgainAndResumed) {
     DWORD pressedAt = 0;
     RunResult run = RunWatching(
         [&](HWND progress) {
-          foldersSeen = std::max(foldersSeen, RunFolders());
+          foldersSeen = std::max(foldersSeen, RunFolders().size());
           if (!cancel || pressedAt || !progress) return;
           if (ControlText(progress, 105).compare(0, waiting.size(), waiting) == 0 && ClickButton(progress, IDCANCEL))
             pressedAt = GetTickCount();
@@ -441,7 +430,7 @@ TEST_F(ServerTest, TransientFailuresAreTriedAgainAndResumed) {
     }
     // The setup with tries made its folder while it ran; none is left.
     if (row.setup == std::wstring(L"three_tries")) EXPECT_EQ(1u, foldersSeen);
-    EXPECT_EQ(0u, RunFolders());
+    EXPECT_EQ(0u, RunFolders().size());
     ASSERT_TRUE(UninstallSamples());
   }
 }

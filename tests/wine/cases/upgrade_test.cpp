@@ -37,13 +37,8 @@ std::wstring Material(const wchar_t* name) { return std::wstring(PELORIN_FAKE_EN
 
 // A file of the run folder (Pelorin-*) in the temporary folder; empty when none.
 std::wstring RunFolderFile(const wchar_t* name) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((std::wstring(temp) + L"Pelorin-*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return L"";
-  FindClose(search);
-  return std::wstring(temp) + found.cFileName + L"\\" + name;
+  std::vector<std::wstring> folders = RunFolders();
+  return folders.empty() ? L"" : folders[0] + L"\\" + name;
 }
 
 // ------------------------------------------------------------ seams
