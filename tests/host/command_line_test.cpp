@@ -118,6 +118,14 @@ Verify RunVerify(const std::wstring& text) {
   return v;
 }
 
+// `text` names the one file `file`; what the buffer then holds.
+std::wstring ExpectOneFile(const std::wstring& text, const std::wstring& file) {
+  Verify v = RunVerify(text);
+  EXPECT_EQ(v.result, 0u) << text;
+  EXPECT_EQ(v.file, file) << text;
+  return v.args;
+}
+
 }  // namespace
 
 TEST(VerifyArguments, NoFileIsBadArguments) {
@@ -137,28 +145,16 @@ TEST(VerifyArguments, EmptyOrAbsentTextIsBadArguments) {
   EXPECT_EQ(ReadVerifyArguments(nullptr, &file), 160u);
 }
 
-TEST(VerifyArguments, OneUnquotedFile) {
-  Verify v = RunVerify(L"/v C:\\Temp\\InstMSIW.exe");
-  EXPECT_EQ(v.result, 0u);
-  EXPECT_EQ(v.file, L"C:\\Temp\\InstMSIW.exe");
-}
+TEST(VerifyArguments, OneUnquotedFile) { ExpectOneFile(L"/v C:\\Temp\\InstMSIW.exe", L"C:\\Temp\\InstMSIW.exe"); }
 
 TEST(VerifyArguments, QuotedPathKeepsBlankAndClosingQuoteBecomesNul) {
-  Verify v = RunVerify(L"/v \"C:\\Documents and Settings\\x.exe\"");
-  EXPECT_EQ(v.result, 0u);
-  EXPECT_EQ(v.file, L"C:\\Documents and Settings\\x.exe");
-  EXPECT_EQ(v.args, L"/v \"C:\\Documents and Settings\\x.exe|");
+  EXPECT_EQ(ExpectOneFile(L"/v \"C:\\Documents and Settings\\x.exe\"", L"C:\\Documents and Settings\\x.exe"),
+            L"/v \"C:\\Documents and Settings\\x.exe|");
 }
 
 TEST(VerifyArguments, TrailingBlanksAfterOneFileAreAllowed) {
-  Verify v = RunVerify(L"/v C:\\x.exe ");
-  EXPECT_EQ(v.result, 0u);
-  EXPECT_EQ(v.file, L"C:\\x.exe");
-  EXPECT_EQ(v.args, L"/v C:\\x.exe|");
-
-  v = RunVerify(L"-V  \"C:\\a b.exe\" \t ");
-  EXPECT_EQ(v.result, 0u);
-  EXPECT_EQ(v.file, L"C:\\a b.exe");
+  EXPECT_EQ(ExpectOneFile(L"/v C:\\x.exe ", L"C:\\x.exe"), L"/v C:\\x.exe|");
+  ExpectOneFile(L"-V  \"C:\\a b.exe\" \t ", L"C:\\a b.exe");
 }
 
 TEST(VerifyArguments, TwoFilesAreBadArguments) {
@@ -177,20 +173,8 @@ TEST(VerifyArguments, TextRightAfterClosingQuoteIsAThirdToken) {
   EXPECT_EQ(RunVerify(L"/v \"C:\\a b.exe\"x").result, 160u);
 }
 
-TEST(VerifyArguments, MissingClosingQuoteRunsToEnd) {
-  Verify v = RunVerify(L"/v \"C:\\a b.exe");
-  EXPECT_EQ(v.result, 0u);
-  EXPECT_EQ(v.file, L"C:\\a b.exe");
-}
+TEST(VerifyArguments, MissingClosingQuoteRunsToEnd) { ExpectOneFile(L"/v \"C:\\a b.exe", L"C:\\a b.exe"); }
 
-TEST(VerifyArguments, EmptyQuotesGiveAFileMadeOfTheSecondQuote) {
-  Verify v = RunVerify(L"/v \"\"");
-  EXPECT_EQ(v.result, 0u);
-  EXPECT_EQ(v.file, L"\"");
-}
+TEST(VerifyArguments, EmptyQuotesGiveAFileMadeOfTheSecondQuote) { ExpectOneFile(L"/v \"\"", L"\""); }
 
-TEST(VerifyArguments, FileRightAfterTabOrSeveralBlanks) {
-  Verify v = RunVerify(L"  /v\t\t file.msi");
-  EXPECT_EQ(v.result, 0u);
-  EXPECT_EQ(v.file, L"file.msi");
-}
+TEST(VerifyArguments, FileRightAfterTabOrSeveralBlanks) { ExpectOneFile(L"  /v\t\t file.msi", L"file.msi"); }

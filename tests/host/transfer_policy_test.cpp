@@ -36,11 +36,9 @@ TEST(TransferPolicy, RetryAfterAndTheWaits) {
       {L"Wed, 21 Oct 2015 07:28:00 GMT", 0}, {L"99999999999", 0xFFFFFFFFu}, {L"", 0}};
   for (const auto& row : rows) EXPECT_EQ(row.seconds, ParseRetryAfter(row.text)) << row.text;
   EXPECT_EQ(0u, ParseRetryAfter(nullptr));
-  EXPECT_EQ(2u, SecondsBeforeTry(1, 0));
-  EXPECT_EQ(4u, SecondsBeforeTry(2, 0));
-  EXPECT_EQ(8u, SecondsBeforeTry(9, 0));
-  EXPECT_EQ(1u, SecondsBeforeTry(1, 1));
-  EXPECT_EQ(30u, SecondsBeforeTry(1, ParseRetryAfter(L"3600")));
+  // Try 1, 2, 9 without a Retry-After; with one of 1 s, and of an hour (at most 30 s).
+  const uint32_t waits[][3] = {{1, 0, 2}, {2, 0, 4}, {9, 0, 8}, {1, 1, 1}, {1, ParseRetryAfter(L"3600"), 30}};
+  for (const auto& w : waits) EXPECT_EQ(w[2], SecondsBeforeTry(w[0], w[1])) << w[0] << " " << w[1];
 }
 
 TEST(TransferPolicy, WhatIsTriedAgain) {
@@ -55,9 +53,7 @@ TEST(TransferPolicy, WhatIsTriedAgain) {
 
 TEST(TransferPolicy, Redirects) {
   const struct { const wchar_t* from; const wchar_t* to; unsigned made; uint32_t refusal; } rows[] = {
-      {L"http://a/x", L"http://b/y", 0, 0},
-      {L"http://a/x", L"https://b/y", 9, 0},
-      {L"HTTPS://a/x", L"https://b/y", 0, 0},
+      {L"http://a/x", L"http://b/y", 0, 0}, {L"http://a/x", L"https://b/y", 9, 0}, {L"HTTPS://a/x", L"https://b/y", 0, 0},
       {L"https://a/x", L"http://b/y", 0, transfer_error::kHttpsToHttp},
       {L"https://a/x", L"HTTP://b/y", 0, transfer_error::kHttpsToHttp},
       {L"http://a/x", L"ftp://b/y", 0, transfer_error::kUnrecognizedScheme},
@@ -108,10 +104,8 @@ TEST(TransferPolicy, ResumeDecision) {
 }
 
 TEST(TransferPolicy, ArrivedWhole) {
-  EXPECT_EQ(Arrival::kWhole, Judge(100, 100));
-  EXPECT_EQ(Arrival::kCut, Judge(99, 100));
-  EXPECT_EQ(Arrival::kTooMuch, Judge(101, 100));
-  EXPECT_EQ(Arrival::kUnconfirmed, Judge(100, 0));
+  EXPECT_TRUE(Judge(100, 100) == Arrival::kWhole && Judge(99, 100) == Arrival::kCut);
+  EXPECT_TRUE(Judge(101, 100) == Arrival::kTooMuch && Judge(100, 0) == Arrival::kUnconfirmed);
   uint64_t length = 0;
   EXPECT_TRUE(ParseLength(L"2147483648", &length) && length == 0x80000000ull);
   EXPECT_FALSE(ParseLength(L"-1", &length) || ParseLength(L"12 ", &length) || ParseLength(L"", &length));

@@ -16,7 +16,7 @@ using namespace pelorin_test;
 namespace {
 
 const wchar_t kOrvellaCode[] = L"{5C0F2A61-3B7E-4D90-8E21-0A1E2B3C4D01}";
-const wchar_t kPackage[] = L"Orvella.1.0.x64.msi";
+const wchar_t kOrvellaPackage[] = L"Orvella.1.0.x64.msi";
 const wchar_t kPatch[] = L"Orvella.1.0.1.x64.msp";
 
 bool OrvellaInstalled() { return ProductState(kOrvellaCode) == INSTALLSTATE_DEFAULT; }

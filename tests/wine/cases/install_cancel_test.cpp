@@ -24,8 +24,6 @@ using namespace pelorin_test;
 
 namespace {
 
-const std::wstring kPackage = PackageName(L"En");
-
 class CancelTest : public ScenarioTest {
 protected:
   // Message 24 alone, with a warning icon, and 1602.
@@ -40,21 +38,23 @@ protected:
     EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
   }
 
-  RunResult RunCancellingAt(int control, int occurrence, int delayMs = 0) {
+  // Cancel pressed from inside the setup as `text` is written the
+  // `occurrence`-th time into `control` (or `delayMs` later): cancelled.
+  RunResult RunCancellingAt(int control, int occurrence, const std::wstring& text, int delayMs = 0) {
     RunScript script;
-    script.language = L"English";
     script.cancelAtControl = control;
     script.cancelAtOccurrence = occurrence;
     script.cancelDelayMs = delayMs;
-    return RunSetup(setup_, script);
+    RunResult run = RunEnglish(setup_, script);
+    EXPECT_TRUE(run.cancelPressed);
+    if (!text.empty()) EXPECT_EQ(text, run.cancelText);
+    ExpectCancelled(run);
+    return run;
   }
 };
 
 TEST_F(CancelTest, AfterTheFirstStatusLine) {
-  RunResult run = RunCancellingAt(103, 1);
-  EXPECT_TRUE(run.cancelPressed);
-  EXPECT_EQ(Expected(MSG_PLEASE_WAIT, {L"Tamaris"}), run.cancelText);
-  ExpectCancelled(run);
+  RunResult run = RunCancellingAt(103, 1, Expected(MSG_PLEASE_WAIT, {L"Tamaris"}));
   ASSERT_FALSE(run.boxes.empty());
   EXPECT_EQ(Expected(MSG_PLEASE_WAIT, {L"Tamaris"}), run.boxes[0].headline);
   // The setup stopped before it looked for the package.
@@ -63,10 +63,7 @@ TEST_F(CancelTest, AfterTheFirstStatusLine) {
 }
 
 TEST_F(CancelTest, AfterDownloadMessageBeforeTheDownload) {
-  RunResult run = RunCancellingAt(105, 1);
-  EXPECT_TRUE(run.cancelPressed);
-  EXPECT_EQ(Expected(MSG_DOWNLOADING_PACKAGE, {kPackage}), run.cancelText);
-  ExpectCancelled(run);
+  RunResult run = RunCancellingAt(105, 1, Expected(MSG_DOWNLOADING_PACKAGE, {kPackage}));
   ASSERT_FALSE(run.boxes.empty());
   EXPECT_EQ(Expected(MSG_DOWNLOADING_PACKAGE, {kPackage}), run.boxes[0].detail);
   // The download never started.
@@ -79,7 +76,6 @@ TEST_F(CancelTest, DuringTheDownload) {
   bool pressed = false;
   int positionAtPress = 0, rangeAtPress = 0;
   RunScript script;
-  script.language = L"English";
   script.whileRunning = [&](HWND progress) {
     if (pressed || !progress || !IsWindowVisible(progress)) return;
     // As a user would: once the bar shows that the download is under way.
@@ -90,7 +86,7 @@ TEST_F(CancelTest, DuringTheDownload) {
     rangeAtPress = BarUpper(GetDlgItem(progress, IDC_PROGRESS));
     pressed = ClickButton(progress, IDCANCEL);
   };
-  RunResult run = RunSetup(setup_, script);
+  RunResult run = RunEnglish(setup_, script);
   EXPECT_TRUE(pressed) << "the download was never seen under way";
   EXPECT_LT(positionAtPress, rangeAtPress) << "the press came after the whole package had arrived";
   ExpectCancelled(run);
@@ -98,12 +94,7 @@ TEST_F(CancelTest, DuringTheDownload) {
   EXPECT_EQ(Expected(MSG_DOWNLOADING_PACKAGE, {kPackage}), run.boxes[0].detail);
   EXPECT_FALSE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage}))) << "the signature was to be checked after a cancelled download";
   // The server saw the setup give up in the middle.
-  std::vector<ServedRequest> requests;
-  for (int i = 0; i < 40; ++i) {
-    requests = server::Log();
-    if (!requests.empty()) break;
-    Sleep(250);
-  }
+  std::vector<ServedRequest> requests = server::Log(1);
   ASSERT_EQ(1u, requests.size());
   EXPECT_EQ("aborted", requests[0].end);
   EXPECT_LT(requests[0].bytes, 12000u);
@@ -113,10 +104,7 @@ TEST_F(CancelTest, AfterVerifyMessageBeforeTheSignatureCheck) {
   // An unsigned package: had its signature been checked, message 22 would
   // follow instead of 24.
   ASSERT_TRUE(server::Set("root=unsigned"));
-  RunResult run = RunCancellingAt(105, 2);
-  EXPECT_TRUE(run.cancelPressed);
-  EXPECT_EQ(Expected(MSG_VERIFYING_SIGNATURE, {kPackage}), run.cancelText);
-  ExpectCancelled(run);
+  RunResult run = RunCancellingAt(105, 2, Expected(MSG_VERIFYING_SIGNATURE, {kPackage}));
   ASSERT_FALSE(run.boxes.empty());
   EXPECT_EQ(Expected(MSG_VERIFYING_SIGNATURE, {kPackage}), run.boxes[0].detail);
   std::vector<ServedRequest> requests = server::Log();
@@ -133,10 +121,7 @@ TEST_F(CancelTest, DuringTheSignatureCheckOfTheDownloadOrOfAPackageBesideTheSetu
     SCOPED_TRACE(beside ? "beside the setup" : "downloaded");
     ASSERT_TRUE(server::Reset() && server::Set("root=signed"));
     if (beside) setup_ = CopySetup(L"tamaris", L"signed", kPackage);
-    RunResult run = RunCancellingAt(105, beside ? 1 : 2, 50);
-    EXPECT_TRUE(run.cancelPressed);
-    EXPECT_EQ(Expected(MSG_VERIFYING_SIGNATURE, {kPackage}), run.cancelText);
-    ExpectCancelled(run);
+    RunCancellingAt(105, beside ? 1 : 2, Expected(MSG_VERIFYING_SIGNATURE, {kPackage}), 50);
     std::vector<ServedRequest> requests = server::Log();
     ASSERT_EQ(beside ? 0u : 1u, requests.size());
     if (!beside) EXPECT_EQ("complete", requests[0].end);
@@ -144,11 +129,7 @@ TEST_F(CancelTest, DuringTheSignatureCheckOfTheDownloadOrOfAPackageBesideTheSetu
 }
 
 // As the window hides for the engine, the last moment a user can press.
-TEST_F(CancelTest, WhileTheWindowHidesForTheEngine) {
-  RunResult run = RunCancellingAt(kCancelAtHide, 0);
-  EXPECT_TRUE(run.cancelPressed);
-  ExpectCancelled(run);
-}
+TEST_F(CancelTest, WhileTheWindowHidesForTheEngine) { RunCancellingAt(kCancelAtHide, 0, L""); }
 
 // Return, Space and Esc on the focused control, as a keyboard user presses
 // them once the bar moves, without a Tab first: each cancels.
@@ -158,7 +139,6 @@ TEST_F(CancelTest, ReturnSpaceOrEscapeDuringTheDownload) {
     ASSERT_TRUE(server::Reset() && server::Set("root=signed&mode=slow&chunk=256&delay=0.25"));
     int focused = 0;
     RunScript script;
-    script.language = L"English";
     script.whileRunning = [&](HWND progress) {
       if (focused || !progress || ControlText(progress, 105) != Expected(MSG_DOWNLOADING_PACKAGE, {kPackage})) return;
       if (SendMessageW(GetDlgItem(progress, 104), PBM_GETPOS, 0, 0) <= 0) return;
@@ -168,12 +148,12 @@ TEST_F(CancelTest, ReturnSpaceOrEscapeDuringTheDownload) {
       PostMessageW(input.hwndFocus, WM_KEYDOWN, key, 1);
       PostMessageW(input.hwndFocus, WM_KEYUP, key, 0xC0000001);
     };
-    RunResult run = RunSetup(setup_, script);
+    RunResult run = RunEnglish(setup_, script);
     EXPECT_EQ(IDCANCEL, focused);
     ExpectCancelled(run);
     // The server saw the setup give up (and logs it before the next row).
-    for (int i = 0; i < 40 && server::Log().empty(); ++i) Sleep(250);
-    EXPECT_EQ("aborted", server::Log().empty() ? "" : server::Log()[0].end);
+    std::vector<ServedRequest> requests = server::Log(1);
+    EXPECT_EQ("aborted", requests.empty() ? "" : requests[0].end);
     UninstallSamples();
   }
 }

@@ -64,25 +64,16 @@ TEST_F(ConfigurationTest, FirstLanguageEntryWithLangIdZeroEndsWith160AndNoMessag
 
 TEST_F(ConfigurationTest, BadOperationKeywordIsRefusedBeforeAnyDownload) {
   RunResult run = RunSetup(Prepare(L"bad_operation"));
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(87u, run.exitCode);
-  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
-  EXPECT_EQ(Printable(Expected(MSG_BAD_OPERATION, {L"UPGRADE"})), Printable(run.boxes[0].content.text));
-  EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
-  EXPECT_EQ(std::vector<int>{IDOK}, run.boxes[0].content.ButtonIds());
+  ExpectErrorAndNothingInstalled(run, 87, Expected(MSG_BAD_OPERATION, {L"UPGRADE"}));
   EXPECT_TRUE(server::Log().empty()) << "the server was asked before the keyword was checked";
-  EXPECT_FALSE(run.StatusShown(105, Expected(MSG_DOWNLOADING_PACKAGE, {PackageName(L"En")})));
-  EXPECT_TRUE(InstalledSamples().empty());
+  EXPECT_FALSE(run.StatusShown(105, Expected(MSG_DOWNLOADING_PACKAGE, {kPackage})));
 }
 
 TEST_F(ConfigurationTest, SingleLanguageInstallsWithoutAsking) {
   RunResult run = RunSetup(Prepare(L"one_language"));
-  ASSERT_TRUE(run.finished);
-  EXPECT_EQ(0u, run.exitCode);
-  EXPECT_TRUE(run.boxes.empty()) << Describe(run);
+  ExpectInstalledOnly(run, Sample(L"signed", kPackage));
   EXPECT_FALSE(run.languageDialogShown);
-  EXPECT_EQ(std::vector<std::string>{Printable(PackageName(L"En"))}, RequestedPackages());
-  EXPECT_EQ(std::vector<std::wstring>{Sample(L"signed", PackageName(L"En")).productCode}, InstalledSamples());
+  EXPECT_EQ(std::vector<std::string>{Printable(kPackage)}, RequestedPackages());
 }
 
 // What this system's engine answers when the sample patch is applied the

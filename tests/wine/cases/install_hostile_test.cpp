@@ -13,8 +13,6 @@ using namespace pelorin_test;
 
 namespace {
 
-const std::wstring kPackage = PackageName(L"En");
-
 class HostileFileTest : public ScenarioTest {
 protected:
   static void ExpectNotTrusted(const RunResult& run, const std::wstring& path) {

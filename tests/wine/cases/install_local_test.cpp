@@ -13,8 +13,6 @@ using namespace pelorin_test;
 
 namespace {
 
-const std::wstring kPackage = PackageName(L"En");
-
 class LocalPackageTest : public ScenarioTest {};
 
 TEST_F(LocalPackageTest, CurrentTrustedPackageIsCheckedAndInstalledWithoutDownload) {

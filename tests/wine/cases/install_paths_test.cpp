@@ -11,8 +11,6 @@ using namespace pelorin_test;
 
 namespace {
 
-const std::wstring kPackage = PackageName(L"En");
-
 class PathTest : public ScenarioTest {
 protected:
   // A folder below the test's folder whose full path has `length` characters.

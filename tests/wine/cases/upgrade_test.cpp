@@ -37,13 +37,8 @@ std::wstring Material(const wchar_t* name) { return std::wstring(PELORIN_FAKE_EN
 
 // A file of the run folder (Pelorin-*) in the temporary folder; empty when none.
 std::wstring RunFolderFile(const wchar_t* name) {
-  wchar_t temp[MAX_PATH];
-  GetTempPathW(MAX_PATH, temp);
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((std::wstring(temp) + L"Pelorin-*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return L"";
-  FindClose(search);
-  return std::wstring(temp) + found.cFileName + L"\\" + name;
+  std::vector<std::wstring> folders = RunFolders();
+  return folders.empty() ? L"" : folders[0] + L"\\" + name;
 }
 
 // ------------------------------------------------------------ seams
@@ -162,6 +157,24 @@ std::string Texts(const Outcome& outcome) {
   return all;
 }
 
+// The usual end of a run in which the worker stopped at the upgrade.
+void ExpectStopped(const Outcome& outcome, DWORD result) {
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(result, outcome.workerResult);
+  EXPECT_EQ(result, outcome.exitCode);
+  EXPECT_FALSE(outcome.engineBound) << "the engine was bound after the upgrade failed";
+  EXPECT_FALSE(outcome.restartPending);
+  EXPECT_TRUE(g_restarts.empty());
+}
+// The usual end of a run that went on past the upgrade.
+// `exitCode`: 0, or after an upgrade that asked for a restart 3010 (not
+// restarted) or 1641 (restart begun).
+void ExpectWentOn(const Outcome& outcome, DWORD exitCode = 0) {
+  EXPECT_TRUE(outcome.finished);
+  EXPECT_EQ(0u, outcome.workerResult);
+  EXPECT_EQ(exitCode, outcome.exitCode);
+  EXPECT_TRUE(outcome.engineBound) << "the setup did not go on to bind the engine";
+}
 
 // ------------------------------------------------------------ fixture
 
@@ -255,25 +268,6 @@ protected:
 
   static std::wstring UpgradeCommandLine(const std::wstring& path) {
     return L"\"" + path + L"\" /c:\"msiinst /delayreboot\"";
-  }
-
-  // The usual end of a run in which the worker stopped at the upgrade.
-  static void ExpectStopped(const Outcome& outcome, DWORD result) {
-    EXPECT_TRUE(outcome.finished);
-    EXPECT_EQ(result, outcome.workerResult);
-    EXPECT_EQ(result, outcome.exitCode);
-    EXPECT_FALSE(outcome.engineBound) << "the engine was bound after the upgrade failed";
-    EXPECT_FALSE(outcome.restartPending);
-    EXPECT_TRUE(g_restarts.empty());
-  }
-  // The usual end of a run that went on past the upgrade.
-  // `exitCode`: 0, or after an upgrade that asked for a restart 3010 (not
-  // restarted) or 1641 (restart begun).
-  static void ExpectWentOn(const Outcome& outcome, DWORD exitCode = 0) {
-    EXPECT_TRUE(outcome.finished);
-    EXPECT_EQ(0u, outcome.workerResult);
-    EXPECT_EQ(exitCode, outcome.exitCode);
-    EXPECT_TRUE(outcome.engineBound) << "the setup did not go on to bind the engine";
   }
 
   TempFolder setupFolder_;
@@ -796,24 +790,30 @@ TEST_F(EngineUpgrade, DownloadFromAServerThatIsNotThereIsToldWithTheUrl) {
 
 // ------------------------------------------------------------ Cancel
 
+// Message 24 after the question, owned by the progress window; the worker stopped.
 void ExpectCancelled(const Outcome& outcome) {
+  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_CANCELLED), MB_ICONWARNING, kOk);
   EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].content.owner);
 }
 
-TEST_F(EngineUpgrade, CancelBeforeTheDownloadStopsItBeforeItBegins) {
-  Serve(L"engine-signed.exe");
+// Yes to the question, and Cancel pressed as the status line shows `status`.
+Outcome RunCancellingAt(const std::wstring& status) {
   RunScript run;
   run.answers = {IDYES};
-  run.onStatus = [](int, const std::wstring& text) {
-    if (text == Text(MSG_DOWNLOADING_ENGINE)) PressCancel();
+  run.onStatus = [status](int, const std::wstring& text) {
+    if (text == status) PressCancel();
   };
+  return RunSetupWorkerBy(run);
+}
 
-  Outcome outcome = RunSetupWorkerBy(run);
+TEST_F(EngineUpgrade, CancelBeforeTheDownloadStopsItBeforeItBegins) {
+  Serve(L"engine-signed.exe");
+
+  Outcome outcome = RunCancellingAt(Text(MSG_DOWNLOADING_ENGINE));
 
   ExpectCancelled(outcome);
-  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
   EXPECT_EQ(0, server_.requests());
   EXPECT_TRUE(Runs().empty());
 }
@@ -841,7 +841,6 @@ TEST_F(EngineUpgrade, CancelDuringTheDownloadAbortsItAndIsToldAsACancel) {
 
   EXPECT_TRUE(pressed);
   ExpectCancelled(outcome);
-  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
   EXPECT_LT(server_.bodyBytesSent(), slow.body.size());
   EXPECT_LT(GetTickCount() - start, 60000u) << "the download was not aborted";
   ASSERT_EQ(1u, outcome.StatusTexts(IDC_DETAIL).size());
@@ -853,16 +852,10 @@ TEST_F(EngineUpgrade, CancelAfterTheDownloadStopsBeforeTheSignatureCheck) {
   std::wstring standIn = setupFolder_.Copy(Material(L"engine-2_0.exe"), L"Setup stand-in.exe");
   SetAppPaths(standIn);
   Serve(L"engine-signed.exe");
-  RunScript run;
-  run.answers = {IDYES};
-  run.onStatus = [](int, const std::wstring& text) {
-    if (text == Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe")) PressCancel();
-  };
 
-  Outcome outcome = RunSetupWorkerBy(run);
+  Outcome outcome = RunCancellingAt(Text(MSG_VERIFYING_SIGNATURE, L"InstMSIW.exe"));
 
   ExpectCancelled(outcome);
-  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
   EXPECT_EQ(1, server_.requests());
   EXPECT_TRUE(Runs().empty()) << "the check or the redistributable ran after Cancel";
 }
@@ -895,7 +888,6 @@ TEST_F(EngineUpgrade, CancelDuringTheCheckStopsBeforeTheRedistributableStarts) {
   // The redistributable was not started: a Cancel counts until it runs.
   EXPECT_TRUE(pressed);
   ExpectCancelled(outcome);
-  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
   std::vector<ChildRun> runs = Runs();
   ASSERT_EQ(1u, runs.size()) << "the check alone";
   EXPECT_EQ(Printable(standIn), Printable(runs[0].modulePath));

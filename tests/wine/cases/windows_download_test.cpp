@@ -90,18 +90,15 @@ protected:
     return done;
   }
 
-  std::vector<int> Upper() const {
-    std::vector<int> limits;
+  // The upper limits, or the positions, that the bar was told, in order.
+  static std::vector<int> Told(UINT message) {
+    std::vector<int> told;
     for (const BarMessage& m : g_barMessages)
-      if (m.message == PBM_SETRANGE32) limits.push_back(m.second);
-    return limits;
+      if (m.message == message) told.push_back(message == PBM_SETRANGE32 ? m.second : m.first);
+    return told;
   }
-  std::vector<int> Positions() const {
-    std::vector<int> positions;
-    for (const BarMessage& m : g_barMessages)
-      if (m.message == PBM_SETPOS) positions.push_back(m.first);
-    return positions;
-  }
+  static std::vector<int> Upper() { return Told(PBM_SETRANGE32); }
+  static std::vector<int> Positions() { return Told(PBM_SETPOS); }
 
   static void ExpectRangeToldOnce(const std::vector<int>& upper) {
     std::vector<int> once{1000}, afterUnknown{0, 1000};

@@ -28,6 +28,13 @@ struct ShownDownload {
     App().m_progressDlg.m_download.Announce(total);
     App().m_progressDlg.m_download.Restart(received, GetTickCount());
   }
+  // The same, and a tick: where the bar then stands, and of how much.
+  std::pair<int, int> Bar(uint32_t received, uint32_t total) {
+    Report(received, total);
+    Tick();
+    HWND bar = GetDlgItem(App().m_progressDlg.GetSafeHwnd(), IDC_PROGRESS);
+    return {BarPosition(bar), BarUpper(bar)};
+  }
 };
 
 // The cursor that this thread shows after `window` has been told that the
@@ -109,7 +116,19 @@ void RunSetupMessageLoop(UINT ms, const std::function<void()>& beforeQuit) {
 
 // ---------------------------------------------------------------- on screen
 
-using ProgressWindow = ProgressWindowTest;
+class ProgressWindow : public ProgressWindowTest {
+protected:
+  // `key` pressed on Cancel, through the setup's message loop: whether the
+  // window is still there, and looks as it did.
+  static bool KeyLeavesTheWindowAsItWas(WPARAM key, LPARAM scanCode) {
+    Look before = LookOf(window());
+    PostMessageW(control(IDCANCEL), WM_KEYDOWN, key, 0x00000001 | scanCode << 16);
+    PostMessageW(control(IDCANCEL), WM_KEYUP, key, 0xC0000001 | scanCode << 16);
+    bool unchanged = false;
+    RunSetupMessageLoop(300, [&] { unchanged = progress().IsWindow() && LookOf(window()) == before; });
+    return unchanged;
+  }
+};
 
 TEST_F(ProgressWindow, OpensCaptionedWithEmptyStatusAndFocusOnCancel) {
   EXPECT_TRUE(IsWindowVisible(window()));
@@ -172,10 +191,7 @@ TEST_F(ProgressWindow, MadeAgainItWorksWithItsNewControls) {
   EXPECT_EQ(control(IDC_DETAIL), progress().m_detail.GetSafeHwnd());
   EXPECT_EQ(control(IDC_APP_ICON), progress().m_icon.GetSafeHwnd());
   ShownDownload shown;
-  shown.Report(3, 4);
-  shown.Tick();
-  EXPECT_EQ(1000, BarUpper(control(IDC_PROGRESS)));
-  EXPECT_EQ(750, BarPosition(control(IDC_PROGRESS)));
+  EXPECT_EQ(std::make_pair(750, 1000), shown.Bar(3, 4));
 }
 
 // ---------------------------------------------------------------- cursor
@@ -243,23 +259,11 @@ TEST_F(ProgressWindow, CancelPressedAgainKeepsTheFlagAtOne) {
 }
 
 TEST_F(ProgressWindow, EscapeInTheSetupsMessageLoopIsCancel) {
-  Look before = LookOf(window());
-  PostMessageW(control(IDCANCEL), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-  PostMessageW(control(IDCANCEL), WM_KEYUP, VK_ESCAPE, 0xC0010001);
-  bool unchanged = false;
-  RunSetupMessageLoop(300, [&] { unchanged = progress().IsWindow() && LookOf(window()) == before; });
+  EXPECT_TRUE(KeyLeavesTheWindowAsItWas(VK_ESCAPE, 0x01));
   EXPECT_EQ(CancelState::kCancelAsked, progress().m_cancelled.phase());
-  EXPECT_TRUE(unchanged);
 }
 
-TEST_F(ProgressWindow, EnterNeitherClosesNorHidesTheWindow) {
-  Look before = LookOf(window());
-  PostMessageW(control(IDCANCEL), WM_KEYDOWN, VK_RETURN, 0x001C0001);
-  PostMessageW(control(IDCANCEL), WM_KEYUP, VK_RETURN, 0xC01C0001);
-  bool unchanged = false;
-  RunSetupMessageLoop(300, [&] { unchanged = progress().IsWindow() && LookOf(window()) == before; });
-  EXPECT_TRUE(unchanged);
-}
+TEST_F(ProgressWindow, EnterNeitherClosesNorHidesTheWindow) { EXPECT_TRUE(KeyLeavesTheWindowAsItWas(VK_RETURN, 0x1C)); }
 
 // ---------------------------------------------------------------- the worker's calls
 
@@ -293,19 +297,12 @@ TEST_F(ProgressWindow, WorkerWritesStatusLinesAndHidesTheWindowSynchronously) {
 void* const kSomeRequest = reinterpret_cast<void*>(0x5A5A0);
 
 TEST_F(ProgressWindow, ProgressReportsMoveTheBarAndAbortOnceCancelled) {
-  HWND bar = control(IDC_PROGRESS);
   ShownDownload shown;
   progress().m_download.Publish(kSomeRequest);
   // The bar counts in thousandths of the announced size.
-  shown.Report(250, 1000);
-  shown.Tick();
-  EXPECT_EQ(1000, BarUpper(bar));
-  EXPECT_EQ(250, BarPosition(bar));
+  EXPECT_EQ(std::make_pair(250, 1000), shown.Bar(250, 1000));
   // A new size too.
-  shown.Report(400, 2000);
-  shown.Tick();
-  EXPECT_EQ(1000, BarUpper(bar));
-  EXPECT_EQ(200, BarPosition(bar));
+  EXPECT_EQ(std::make_pair(200, 1000), shown.Bar(400, 2000));
   // Nothing is stopped while the download goes on; Cancel stops it at once.
   EXPECT_EQ(kSomeRequest, progress().m_download.TakeRequest());
   progress().m_download.Publish(kSomeRequest);
@@ -313,24 +310,15 @@ TEST_F(ProgressWindow, ProgressReportsMoveTheBarAndAbortOnceCancelled) {
   EXPECT_EQ(nullptr, progress().m_download.TakeRequest());
   // And again on every tick: a request made after the press is stopped too.
   progress().m_download.Publish(kSomeRequest);
-  shown.Report(600, 2000);
-  shown.Tick();
+  EXPECT_EQ(300, shown.Bar(600, 2000).first);
   EXPECT_EQ(nullptr, progress().m_download.TakeRequest());
-  EXPECT_EQ(300, BarPosition(bar));
   // Sizes of 2 GiB and more: no negative range, the same proportion.
-  shown.Report(0xC0000000u, 0xFFFFFFFFu);
-  shown.Tick();
-  EXPECT_EQ(1000, BarUpper(bar));
-  EXPECT_EQ(750, BarPosition(bar));
+  EXPECT_EQ(std::make_pair(750, 1000), shown.Bar(0xC0000000u, 0xFFFFFFFFu));
 }
 
 TEST_F(ProgressWindow, ReportWithoutTotalLeavesTheBarEmpty) {
-  HWND bar = control(IDC_PROGRESS);
   ShownDownload shown;
-  shown.Report(4096, 0);
-  shown.Tick();
-  EXPECT_EQ(0, BarUpper(bar));
-  EXPECT_EQ(0, BarPosition(bar));
+  EXPECT_EQ(std::make_pair(0, 0), shown.Bar(4096, 0));
 }
 
 TEST_F(ProgressWindow, ReportsAfterTheWindowIsGoneStillAnswerByTheFlag) {

@@ -216,6 +216,12 @@ std::vector<ServedRequest> Log() {
   return requests;
 }
 
+std::vector<ServedRequest> Log(size_t count) {
+  std::vector<ServedRequest> requests = Log();
+  for (int i = 0; i < 40 && requests.size() < count; ++i) Sleep(250), requests = Log();
+  return requests;
+}
+
 }  // namespace server
 
 namespace real_servers {
@@ -282,23 +288,6 @@ void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package) {
   EXPECT_EQ(std::vector<std::wstring>{package.productCode}, InstalledSamples());
 }
 
-void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url, const std::wstring& cause,
-                              unsigned message) {
-  const std::wstring head = Expected(message, {url}) + L"\n\n";
-  EXPECT_EQ(Printable(head), Printable(shown.substr(0, head.size())));
-  EXPECT_GT(shown.size(), head.size()) << "no cause: " << Printable(shown);
-  if (!cause.empty()) EXPECT_EQ(Printable(cause), Printable(shown.substr(std::min(head.size(), shown.size()))));
-}
-
-std::wstring Text13WithCause(const std::wstring& url, const std::wstring& cause) {
-  return Expected(MSG_PACKAGE_NOT_FOUND, {url}) + L"\n\n" + cause;
-}
-
-std::wstring CauseBelow13(const std::wstring& text, const std::wstring& url) {
-  const std::wstring head = Text13WithCause(url, L"");
-  return text.size() > head.size() && text.compare(0, head.size(), head) == 0 ? text.substr(head.size()) : L"";
-}
-
 std::wstring SystemText(DWORD code) {
   wchar_t text[1024] = L"";
   const DWORD flags = FORMAT_MESSAGE_IGNORE_INSERTS;
@@ -314,6 +303,28 @@ std::wstring SystemText(DWORD code) {
 void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text) {
   ExpectOneError(run, exitCode, text);
   EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
+}
+
+void ExpectNothingInstalled() {
+  EXPECT_TRUE(InstalledSamples().empty()) << "a product was installed";
+  EXPECT_FALSE(FileExists(InstalledFile(Sample(L"signed", kPackage))));
+}
+
+void ExpectDownloadFailed(const RunResult& run, const std::wstring& cause, const std::wstring& url, std::wstring* told) {
+  ASSERT_TRUE(run.finished);
+  EXPECT_EQ(2u, run.exitCode) << Describe(run);
+  EXPECT_FALSE(run.StatusShown(105, Expected(MSG_VERIFYING_SIGNATURE, {kPackage}))) << "the download was checked";
+  ExpectNothingInstalled();
+  ASSERT_EQ(1u, run.boxes.size()) << Describe(run);
+  const std::wstring& shown = run.boxes[0].content.text, head = Expected(MSG_PACKAGE_NOT_FOUND, {url}) + L"\n\n";
+  EXPECT_EQ(static_cast<UINT>(MB_ICONERROR), run.boxes[0].content.icon);
+  EXPECT_EQ(std::vector<int>{IDOK}, run.boxes[0].content.ButtonIds());
+  EXPECT_EQ(Printable(head), Printable(shown.substr(0, head.size())));
+  const std::wstring below =
+      shown.size() > head.size() && !shown.compare(0, head.size(), head) ? shown.substr(head.size()) : L"";
+  EXPECT_NE(L"", below) << "no cause: " << Printable(shown);
+  if (!cause.empty()) EXPECT_EQ(Printable(cause), Printable(below));
+  if (told) *told = below;
 }
 
 // ------------------------------------------------------------------ fixture

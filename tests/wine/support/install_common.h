@@ -78,6 +78,9 @@ bool Reset();
 bool Set(const std::string& query);
 // The requests served since the last Reset.
 std::vector<ServedRequest> Log();
+// The same, once there are `count` of them, or after 10 s (the server logs a
+// request as it ends, which may be after the setup ended).
+std::vector<ServedRequest> Log(size_t count);
 }  // namespace server
 
 // nginx and squid, started by the test fixture "real_servers" on the ports
@@ -110,6 +113,8 @@ private:
 
 // The URL that the setups ask for `packageFile`.
 std::wstring PackageUrl(const std::wstring& packageFile);
+// The English package for the system's processor, the one the scenarios ask for.
+inline const std::wstring kPackage = PackageName(L"En");
 
 // ------------------------------------------------------------------ outcomes
 
@@ -119,19 +124,17 @@ void ExpectInstalledOnly(const RunResult& run, const SamplePackage& package);
 // The run ended with `exitCode` after one error box with `text` (OK only),
 // and nothing is installed.
 void ExpectErrorAndNothingInstalled(const RunResult& run, DWORD exitCode, const std::wstring& text);
-// A failed download's message: message 13 for `url`, a blank line, the cause.
-std::wstring Text13WithCause(const std::wstring& url, const std::wstring& cause);
-// The cause that `text` gives below message 13 for `url`; empty when it is
-// not that message with a cause.
-std::wstring CauseBelow13(const std::wstring& text, const std::wstring& url);
+// No sample product is installed, and the English package's file is not there.
+void ExpectNothingInstalled();
 // The system's text for the error `code`, as the user is to read it: from
 // wininet.dll's message table, else from the system's, without the spaces
 // and line ends around it; "Error <code>" when neither has one.
 std::wstring SystemText(DWORD code);
-// The message of a failed download of `url` (13, or `message`): its text, a
-// blank line and the cause (`cause`, or any when empty).
-void ExpectDownloadFailedText(const std::wstring& shown, const std::wstring& url, const std::wstring& cause = L"",
-                              unsigned message = MSG_PACKAGE_NOT_FOUND);
+// A failed download of `url`: the run ended with 2 after one error box (OK
+// only) with message 13, a blank line and the cause (`cause`; empty: any,
+// which is put in `told`); nothing was checked and nothing is installed.
+void ExpectDownloadFailed(const RunResult& run, const std::wstring& cause = L"",
+                          const std::wstring& url = PackageUrl(kPackage), std::wstring* told = nullptr);
 
 // A scenario from a clean start: the server serving the signed samples, no
 // sample product on the system, and a fresh folder with the shipped setup in

@@ -309,6 +309,19 @@ void PumpWhile(const std::function<bool()>& condition, DWORD timeoutMs) {
 int BarPosition(HWND bar) { return (int)SendMessageW(bar, PBM_GETPOS, 0, 0); }
 int BarUpper(HWND bar) { return (int)SendMessageW(bar, PBM_GETRANGE, FALSE, 0); }
 
+std::vector<std::wstring> RunFolders() {
+  wchar_t temp[MAX_PATH];
+  GetTempPathW(MAX_PATH, temp);
+  std::vector<std::wstring> folders;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((std::wstring(temp) + L"Pelorin-*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return folders;
+  do folders.push_back(std::wstring(temp) + found.cFileName);
+  while (FindNextFileW(search, &found));
+  FindClose(search);
+  return folders;
+}
+
 std::string Hex(DWORD code) {
   char text[16];
   snprintf(text, sizeof(text), "0x%08lX", (unsigned long)code);

@@ -161,6 +161,8 @@ protected:
 // The progress bar's position and upper limit.
 int BarPosition(HWND bar);
 int BarUpper(HWND bar);
+// The run folders (Pelorin-*) in the temporary folder now.
+std::vector<std::wstring> RunFolders();
 
 // The bytes of the file that `text` names between its first and last single
 // quote; empty when there is none.

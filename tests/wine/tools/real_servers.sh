@@ -6,16 +6,14 @@
 #
 #   real_servers.sh start DIR PACKAGES HTTPS HTTP PROXY AUTH_PROXY
 #   real_servers.sh stop DIR
-#   real_servers.sh trust CA COMMAND...   COMMAND in a private mount namespace
-#                                         whose certificate store trusts CA
-#                                         (needs the right to make one: root)
+#   real_servers.sh trust CA COMMAND...   COMMAND in a private mount namespace whose certificate
+#                                         store trusts CA (needs the right to make one: root)
 #
-# DIR holds everything: the certificate authority and the certificates
-# (tls/: good, other_name, expired, unknown_authority; served.* is the one
-# nginx shows, read at each handshake), the configurations, the pids, the
-# logs (access.log: one line a request) and modes/: a file there changes how
-# /prenos/ answers (loop, to_http, to_https, missing). The tests steer nginx
-# by copying a certificate to served.* and by creating a mode file.
+# DIR holds everything: the certificate authority and the certificates (tls/: good, other_name,
+# expired, unknown_authority; served.* is the one nginx shows, read at each handshake), the
+# configurations, the pids, the logs (access.log: one line a request) and modes/: a file there
+# changes how /prenos/ answers (loop, to_http, to_https, missing). The tests steer nginx by
+# copying a certificate to served.* and by creating a mode file.
 set -euo pipefail
 
 # A pid of ours only: the file may be stale and the pid taken by another.
@@ -32,27 +30,15 @@ stop_pid() {
 }
 
 stop() {
-  local dir="$1"
-  stop_pid "$dir/nginx.started" "$dir/nginx.conf" &
-  stop_pid "$dir/squid.started" "$dir/squid.conf" &
+  stop_pid "$1/nginx.started" "$1/nginx.conf" &
+  stop_pid "$1/squid.started" "$1/squid.conf" &
   wait
 }
 
-# A certificate for `name` signed by the authority of `ca`, valid from
-# `start` to `end` (openssl ca dates).
-issue() {
-  local tls="$1" ca="$2" out="$3" name="$4" start="$5" end="$6"
-  openssl req -new -newkey rsa:2048 -nodes -keyout "$tls/$out.key" -subj "/CN=$name" -out "$tls/$out.csr" 2>/dev/null
-  printf 'subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\n' "$name" >"$tls/$out.ext"
-  openssl ca -batch -config "$tls/$ca.cnf" -in "$tls/$out.csr" -out "$tls/$out.crt" -notext \
-    -startdate "$start" -enddate "$end" -extfile "$tls/$out.ext" 2>/dev/null
-}
-
+# An authority `ca`: its key, its certificate and its openssl ca configuration.
 authority() {
   local tls="$1" ca="$2"
-  mkdir -p "$tls/$ca.db"
-  : >"$tls/$ca.db/index.txt"
-  echo 1000 >"$tls/$ca.db/serial"
+  mkdir -p "$tls/$ca.db" && : >"$tls/$ca.db/index.txt" && echo 1000 >"$tls/$ca.db/serial"
   printf '[ca]\ndefault_ca=d\n[d]\ndatabase=%s\nserial=%s\nnew_certs_dir=%s\ncertificate=%s\nprivate_key=%s\ndefault_md=sha256\npolicy=p\nunique_subject=no\n[p]\ncommonName=supplied\n' \
     "$tls/$ca.db/index.txt" "$tls/$ca.db/serial" "$tls/$ca.db" "$tls/$ca.crt" "$tls/$ca.key" >"$tls/$ca.cnf"
   openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=Pelorin test authority $ca" \
@@ -60,24 +46,32 @@ authority() {
     -keyout "$tls/$ca.key" -out "$tls/$ca.crt" 2>/dev/null
 }
 
-certificates() {
-  local tls="$1/tls"
-  [ -f "$tls/unknown_authority.crt" ] && return 0
-  rm -rf "$tls" && mkdir -p "$tls"
-  authority "$tls" ca
-  authority "$tls" stranger
-  issue "$tls" ca good localhost 20200101000000Z 20451231000000Z
-  issue "$tls" ca other_name pelorin-other.test 20200101000000Z 20451231000000Z
-  issue "$tls" ca expired localhost 20200101000000Z 20200201000000Z
-  issue "$tls" stranger unknown_authority localhost 20200101000000Z 20451231000000Z
+# A certificate `out` for `name` signed by the authority `ca`, valid from `start` to `end`.
+issue() {
+  local tls="$1" ca="$2" out="$3" name="$4" start="$5" end="${6:-20451231000000Z}"
+  openssl req -new -newkey rsa:2048 -nodes -keyout "$tls/$out.key" -subj "/CN=$name" -out "$tls/$out.csr" 2>/dev/null
+  printf 'subjectAltName=DNS:%s\nextendedKeyUsage=serverAuth\n' "$name" >"$tls/$out.ext"
+  openssl ca -batch -config "$tls/$ca.cnf" -in "$tls/$out.csr" -out "$tls/$out.crt" -notext \
+    -startdate "$start" -enddate "$end" -extfile "$tls/$out.ext" 2>/dev/null
 }
 
-write_nginx_conf() {
-  local dir="$1" packages="$2" https="$3" http="$4" t
+certificates() {
+  local tls="$1/tls" from=20200101000000Z
+  [ -f "$tls/unknown_authority.crt" ] && return 0
+  rm -rf "$tls" && mkdir -p "$tls"
+  authority "$tls" ca && authority "$tls" stranger
+  issue "$tls" ca good localhost $from
+  issue "$tls" ca other_name pelorin-other.test $from
+  issue "$tls" ca expired localhost $from 20200201000000Z
+  issue "$tls" stranger unknown_authority localhost $from
+}
+
+write_configurations() {
+  local dir="$1" packages="$2" https="$3" http="$4" proxy="$5" auth="$6" t
   mkdir -p "$dir/modes" "$dir/temp"
-  # The locations of both servers: the product's address, a folder of files,
-  # and two addresses that send to each other.
-  cat >"$dir/locations.conf" <<EOF
+  # The locations of both of nginx's servers: the product's address, a folder
+  # of files, and two addresses that send to each other.
+  cat >"$dir/locations.conf" <<CONF
 root $packages;
 location /prenos/ {
   if (-f $dir/modes/loop) { return 302 /loop/a; }
@@ -89,8 +83,8 @@ location /prenos/ {
 location /files/ { alias $packages/; }
 location = /loop/a { return 302 /loop/b; }
 location = /loop/b { return 302 /loop/a; }
-EOF
-  cat >"$dir/nginx.conf" <<EOF
+CONF
+  cat >"$dir/nginx.conf" <<CONF
 worker_processes 1;
 pid $dir/nginx.pid;
 error_log $dir/error.log info;
@@ -108,19 +102,12 @@ $(for t in client_body proxy fastcgi uwsgi scgi; do echo "  ${t}_temp_path $dir/
     ssl_certificate_key \$served.key;
     include $dir/locations.conf;
   }
-  server {
-    listen 127.0.0.1:$http;
-    include $dir/locations.conf;
-  }
+  server { listen 127.0.0.1:$http; include $dir/locations.conf; }
 }
-EOF
-}
-
-write_squid_conf() {
-  local dir="$1" proxy="$2" auth="$3"
-  # The user "tamaris" with the password "Proxy-Pass1".
+CONF
+  # squid's password port: the user "tamaris" with the password "Proxy-Pass1".
   printf 'tamaris:%s\n' "$(openssl passwd -apr1 Proxy-Pass1)" >"$dir/htpasswd"
-  cat >"$dir/squid.conf" <<EOF
+  cat >"$dir/squid.conf" <<CONF
 http_port 127.0.0.1:$proxy name=open
 http_port 127.0.0.1:$auth name=auth
 pid_filename $dir/squid.pid
@@ -139,28 +126,23 @@ acl users proxy_auth REQUIRED
 http_access deny password_port !users
 http_access allow localhost
 http_access deny all
-EOF
+CONF
 }
 
 wait_port() {
-  for _ in $(seq 100); do
-    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0
-    sleep 0.1
-  done
-  echo "nothing listens on port $1" >&2
-  return 1
+  for _ in $(seq 100); do (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null && return 0; sleep 0.1; done
+  echo "nothing listens on port $1" >&2 && return 1
 }
 
 start() {
-  local dir="$1" packages="$2" https="$3" http="$4" proxy="$5" auth="$6"
+  local dir="$1" packages="$2"
   mkdir -p "$dir"
   dir="$(cd "$dir" && pwd)" packages="$(cd "$packages" && pwd)"
   stop "$dir"  # what an earlier run that was cut short left
   certificates "$dir"
   cp "$dir/tls/good.crt" "$dir/tls/served.crt" && cp "$dir/tls/good.key" "$dir/tls/served.key"
   rm -f "$dir"/modes/* "$dir"/*.log
-  write_nginx_conf "$dir" "$packages" "$https" "$http"
-  write_squid_conf "$dir" "$proxy" "$auth"
+  write_configurations "$dir" "$packages" "$3" "$4" "$5" "$6"
   # Workers and squid run as another user when started as root.
   chmod -R a+rX "$dir" "$packages"
   if [ "$(id -u)" -eq 0 ] && id proxy >/dev/null 2>&1; then chown proxy "$dir"; fi
@@ -168,26 +150,23 @@ start() {
   echo $! >"$dir/nginx.started"
   squid -N -f "$dir/squid.conf" </dev/null >>"$dir/squid.out" 2>&1 &
   echo $! >"$dir/squid.started"
-  wait_port "$https" && wait_port "$http" && wait_port "$proxy" && wait_port "$auth" || { stop "$dir"; exit 1; }
+  wait_port "$3" && wait_port "$4" && wait_port "$5" && wait_port "$6" || { stop "$dir"; exit 1; }
 }
 
-# Inside the namespace: copies of the certificate stores (beside the
-# authority) mounted over the host's, the authority added to them; the host's
-# own are never touched, and the mounts end with the namespace.
+# Inside the namespace: copies of the certificate stores (beside the authority) mounted over the
+# host's, the authority added to them; the host's own are never touched, and the mounts end with
+# the namespace. Wine's processes read the store as they start; those that COMMAND starts start
+# here, whether the wineserver runs inside or outside.
 trust() {
   local ca="$1" copy
-  shift
-  copy="$(dirname "$ca")/store"
-  rm -rf "$copy" && mkdir -p "$copy"
+  copy="$(dirname "$ca")/store" && shift
+  rm -rf "$copy" && mkdir -p "$copy/local"
   cp -a /etc/ssl/certs "$copy/certs"
-  mkdir -p "$copy/local"
   cp -a /usr/local/share/ca-certificates/. "$copy/local/" 2>/dev/null || true
   cp "$ca" "$copy/local/pelorin-test-authority.crt"
   mount --bind "$copy/certs" /etc/ssl/certs
   mount --bind "$copy/local" /usr/local/share/ca-certificates
   update-ca-certificates >/dev/null 2>&1
-  # Wine's processes read the store as they start; those that COMMAND starts
-  # start here, whether the wineserver runs inside or outside.
   exec "$@"
 }
 
@@ -195,9 +174,7 @@ case "${1:-}" in
   start) shift; start "$@" ;;
   stop) stop "$(cd "$2" 2>/dev/null && pwd || echo "$2")" ;;
   trust)
-    if [ -z "${PELORIN_TRUST_NAMESPACE:-}" ]; then
-      exec env PELORIN_TRUST_NAMESPACE=1 unshare -m --propagation private bash "$0" "$@"
-    fi
+    [ -n "${PELORIN_TRUST_NAMESPACE:-}" ] || exec env PELORIN_TRUST_NAMESPACE=1 unshare -m --propagation private bash "$0" "$@"
     shift; trust "$@" ;;
   *) echo "usage: $0 start DIR PACKAGES HTTPS HTTP PROXY AUTH_PROXY | stop DIR | trust CA COMMAND..." >&2; exit 2 ;;
 esac
