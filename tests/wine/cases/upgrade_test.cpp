@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,12 @@ Outcome RunSetupWorker(std::vector<int> answers = {}) {
 const std::vector<int> kOk = {IDOK};
 const std::vector<int> kYesNo = {IDYES, IDNO};
 
+std::string Texts(const Outcome& outcome) {
+  std::string all;
+  for (const ShownBox& box : outcome.boxes) all += "\n  [" + Printable(box.content.text) + "]";
+  return all;
+}
+
 void ExpectBox(const Outcome& outcome, size_t index, const std::wstring& text, UINT icon,
                const std::vector<int>& buttons) {
   ASSERT_LT(index, outcome.boxes.size()) << "no message box number " << index + 1;
@@ -136,10 +143,13 @@ void ExpectBox(const Outcome& outcome, size_t index, const std::wstring& text, U
   EXPECT_EQ(Printable(Text(MSG_APP_TITLE)), Printable(box.caption));
 }
 
+void ExpectStopped(const Outcome& outcome, DWORD result);
+
 // A failed download's box (the second): message 28 naming `url`, a blank
-// line and the cause (any when empty).
-void ExpectDownloadFailedBox(const Outcome& outcome, const std::wstring& url, const std::wstring& cause) {
-  ASSERT_EQ(2u, outcome.boxes.size());
+// line and the cause (any when empty); the worker stopped.
+void ExpectDownloadFailed(const Outcome& outcome, const std::wstring& url, const std::wstring& cause) {
+  ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   const std::wstring head = Text(MSG_ENGINE_NOT_FOUND, url) + L"\n\n", shown = outcome.boxes[1].content.text;
   EXPECT_TRUE(shown.size() > head.size() && shown.compare(0, head.size(), head) == 0) << Printable(shown);
   ExpectBox(outcome, 1, cause.empty() ? shown : head + cause, MB_ICONERROR, kOk);
@@ -151,12 +161,6 @@ void ExpectUpgradeQuestion(const Outcome& outcome) {
   if (!outcome.boxes.empty()) EXPECT_EQ(outcome.progressWindow, outcome.boxes[0].content.owner);
 }
 
-std::string Texts(const Outcome& outcome) {
-  std::string all;
-  for (const ShownBox& box : outcome.boxes) all += "\n  [" + Printable(box.content.text) + "]";
-  return all;
-}
-
 // The usual end of a run in which the worker stopped at the upgrade.
 void ExpectStopped(const Outcome& outcome, DWORD result) {
   EXPECT_TRUE(outcome.finished);
@@ -165,6 +169,12 @@ void ExpectStopped(const Outcome& outcome, DWORD result) {
   EXPECT_FALSE(outcome.engineBound) << "the engine was bound after the upgrade failed";
   EXPECT_FALSE(outcome.restartPending);
   EXPECT_TRUE(g_restarts.empty());
+}
+// A run stopped after a second box with OK: `text` with `icon`.
+void ExpectStoppedByBox(const Outcome& outcome, const std::wstring& text, UINT icon, DWORD result) {
+  ExpectStopped(outcome, result);
+  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
+  ExpectBox(outcome, 1, text, icon, kOk);
 }
 // The usual end of a run that went on past the upgrade.
 // `exitCode`: 0, or after an upgrade that asked for a restart 3010 (not
@@ -261,6 +271,12 @@ protected:
   }
   static void EngineExitsWith(DWORD code) {
     SetEnvironmentVariableW(L"PELORIN_FAKE_EXIT", std::to_wstring(code).c_str());
+  }
+  // A run whose signed redistributable beside the setup ends with `code`.
+  Outcome RunUpgradeEndingWith(DWORD code, std::vector<int> answers) {
+    PlaceBesideSetup(L"engine-2_0.exe");
+    EngineExitsWith(code);
+    return RunSetupWorker(std::move(answers));
   }
 
   // The runs of stand-ins (engine, or a stand-in setup) in this test.
@@ -370,10 +386,8 @@ TEST_F(EngineUpgrade, NoToTheQuestionCancelsTheSetup) {
 
   Outcome outcome = RunSetupWorker({IDNO});
 
-  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectUpgradeQuestion(outcome);
-  ExpectBox(outcome, 1, Text(MSG_CANCELLED), MB_ICONWARNING, kOk);
-  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
+  ExpectStoppedByBox(outcome, Text(MSG_CANCELLED), MB_ICONWARNING, ERROR_INSTALL_USEREXIT);
   EXPECT_TRUE(Runs().empty());
   EXPECT_EQ(0, server_.requests());
 }
@@ -426,9 +440,7 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtDownloadsTheAnsiRedistributable) {
 
   Outcome outcome = RunSetupWorker({IDYES});
 
-  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectDownloadFailedBox(outcome, baseUrl_ + L"InstMSIA.exe", L"404 Not Found");
-  ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
+  ExpectDownloadFailed(outcome, baseUrl_ + L"InstMSIA.exe", L"404 Not Found");
 }
 
 // ------------------------------------------------------------ a redistributable beside the setup
@@ -485,9 +497,7 @@ TEST_F(EngineUpgrade, VersionGateRefusesTenToElevenAndPassesTheRest) {
       EXPECT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
       ExpectWentOn(outcome);
     } else {
-      ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-      ExpectBox(outcome, 1, Text(MSG_ENGINE_INVALID, local), MB_ICONERROR, kOk);
-      ExpectStopped(outcome, ERROR_INVALID_PARAMETER);
+      ExpectStoppedByBox(outcome, Text(MSG_ENGINE_INVALID, local), MB_ICONERROR, ERROR_INVALID_PARAMETER);
     }
     EXPECT_EQ(expectedRuns, Runs().size()) << "a refused redistributable ran, or a good one did not";
   }
@@ -496,10 +506,7 @@ TEST_F(EngineUpgrade, VersionGateRefusesTenToElevenAndPassesTheRest) {
 // ------------------------------------------------------------ what the redistributable answers
 
 TEST_F(EngineUpgrade, RestartNeededLetsTheSetupGoOnAndYesAtTheEndRestarts) {
-  PlaceBesideSetup(L"engine-2_0.exe");
-  EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
-
-  Outcome outcome = RunSetupWorker({IDYES, IDYES});
+  Outcome outcome = RunUpgradeEndingWith(ERROR_SUCCESS_REBOOT_REQUIRED, {IDYES, IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectUpgradeQuestion(outcome);
@@ -514,10 +521,7 @@ TEST_F(EngineUpgrade, RestartNeededLetsTheSetupGoOnAndYesAtTheEndRestarts) {
 }
 
 TEST_F(EngineUpgrade, RestartNeededAndNoAtTheEndDoesNotRestart) {
-  PlaceBesideSetup(L"engine-2_0.exe");
-  EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
-
-  Outcome outcome = RunSetupWorker({IDYES, IDNO});
+  Outcome outcome = RunUpgradeEndingWith(ERROR_SUCCESS_REBOOT_REQUIRED, {IDYES, IDNO});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   ExpectBox(outcome, 1, Text(MSG_RESTART), MB_ICONQUESTION, kYesNo);
@@ -528,11 +532,9 @@ TEST_F(EngineUpgrade, RestartNeededAndNoAtTheEndDoesNotRestart) {
 // Yes, but the system refuses the restart (the privilege was not granted,
 // say): the restart is still needed, and a script must learn that.
 TEST_F(EngineUpgrade, RestartThatTheSystemRefusesEndsWith3010) {
-  PlaceBesideSetup(L"engine-2_0.exe");
-  EngineExitsWith(ERROR_SUCCESS_REBOOT_REQUIRED);
   g_restartGranted = FALSE;
 
-  Outcome outcome = RunSetupWorker({IDYES, IDYES});
+  Outcome outcome = RunUpgradeEndingWith(ERROR_SUCCESS_REBOOT_REQUIRED, {IDYES, IDYES});
 
   ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
   EXPECT_EQ(1u, g_restarts.size()) << "the restart was not asked for";
@@ -553,10 +555,7 @@ TEST_F(EngineUpgrade, PlatformThatIsNotNtRestartsToo) {
 }
 
 TEST_F(EngineUpgrade, RestartStartedByTheRedistributableEndsTheSetupSilently) {
-  PlaceBesideSetup(L"engine-2_0.exe");
-  EngineExitsWith(ERROR_SUCCESS_REBOOT_INITIATED);
-
-  Outcome outcome = RunSetupWorker({IDYES});
+  Outcome outcome = RunUpgradeEndingWith(ERROR_SUCCESS_REBOOT_INITIATED, {IDYES});
 
   ASSERT_EQ(1u, outcome.boxes.size()) << Texts(outcome);
   ExpectStopped(outcome, ERROR_SUCCESS_REBOOT_INITIATED);
@@ -582,10 +581,8 @@ TEST_F(EngineUpgrade, FailuresOfTheRedistributableAreToldAndPassedOn) {
 
     Outcome outcome = RunSetupWorker({IDYES});
 
-    ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-    ExpectBox(outcome, 1, c.text, c.icon, kOk);
-    EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].content.owner);
-    ExpectStopped(outcome, c.code);
+    ExpectStoppedByBox(outcome, c.text, c.icon, c.code);
+    if (outcome.boxes.size() == 2) EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].content.owner);
   }
 }
 
@@ -660,8 +657,7 @@ TEST_F(EngineUpgrade, DownloadThatIsNotTrustedIsNeverRun) {
     EXPECT_EQ(ReadBytes(Material(material)), held);
     EXPECT_FALSE(FileExists(path)) << "left behind: " << Printable(outcome.boxes[1].content.text);
     EXPECT_NE(std::wstring::npos, path.find(L"InstMSIW")) << Printable(path);
-    ExpectBox(outcome, 1, Text(MSG_NOT_TRUSTED, path), MB_ICONERROR, kOk);
-    ExpectStopped(outcome, kResultNotTrusted);
+    ExpectStoppedByBox(outcome, Text(MSG_NOT_TRUSTED, path), MB_ICONERROR, kResultNotTrusted);
     ExpectDownloadStatus(outcome);
   }
   EXPECT_TRUE(Runs().empty()) << "an untrusted download ran";
@@ -715,9 +711,7 @@ TEST_F(EngineUpgrade, SetupThatCannotStartItsOwnCheckDoesNotUpgrade) {
       EXPECT_EQ(1u, Runs().size()) << Texts(outcome);
       continue;
     }
-    ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-    ExpectBox(outcome, 1, Text(MSG_ENGINE_UPGRADE_FAILED), MB_ICONERROR, kOk);
-    ExpectStopped(outcome, ERROR_INSTALL_FAILURE);
+    ExpectStoppedByBox(outcome, Text(MSG_ENGINE_UPGRADE_FAILED), MB_ICONERROR, ERROR_INSTALL_FAILURE);
     EXPECT_TRUE(Runs().empty());
     EXPECT_EQ(0, server_.requests());
   }
@@ -743,9 +737,7 @@ TEST_F(EngineUpgrade, SystemThatCannotCheckSignaturesIsToldSo) {
   };
   Outcome outcome = RunSetupWorkerBy(script);
 
-  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_NO_SIGNATURES), MB_ICONERROR, kOk);
-  ExpectStopped(outcome, ERROR_CALL_NOT_IMPLEMENTED);
+  ExpectStoppedByBox(outcome, Text(MSG_NO_SIGNATURES), MB_ICONERROR, ERROR_CALL_NOT_IMPLEMENTED);
   std::vector<ChildRun> runs = Runs();
   ASSERT_EQ(1u, runs.size()) << "the redistributable ran, or the check did not";
   EXPECT_EQ(Printable(standIn), Printable(runs[0].modulePath));
@@ -762,9 +754,7 @@ TEST_F(EngineUpgrade, DownloadThatFailsIsToldWithTheUrl) {
   // The server answers 404.
   Outcome outcome = RunSetupWorker({IDYES});
 
-  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectDownloadFailedBox(outcome, baseUrl_ + L"InstMSIW.exe", L"404 Not Found");
-  ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
+  ExpectDownloadFailed(outcome, baseUrl_ + L"InstMSIW.exe", L"404 Not Found");
   EXPECT_EQ(1, server_.requests());
   ASSERT_EQ(1u, outcome.StatusTexts(IDC_DETAIL).size());
   EXPECT_EQ(Printable(Text(MSG_DOWNLOADING_ENGINE)), Printable(outcome.StatusTexts(IDC_DETAIL)[0]));
@@ -783,19 +773,31 @@ TEST_F(EngineUpgrade, DownloadFromAServerThatIsNotThereIsToldWithTheUrl) {
 
   Outcome outcome = RunSetupWorker({IDYES});
 
-  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectDownloadFailedBox(outcome, url + L"InstMSIW.exe", L"");
-  ExpectStopped(outcome, ERROR_FILE_NOT_FOUND);
+  ExpectDownloadFailed(outcome, url + L"InstMSIW.exe", L"");
 }
 
 // ------------------------------------------------------------ Cancel
 
 // Message 24 after the question, owned by the progress window; the worker stopped.
 void ExpectCancelled(const Outcome& outcome) {
-  ExpectStopped(outcome, ERROR_INSTALL_USEREXIT);
-  ASSERT_EQ(2u, outcome.boxes.size()) << Texts(outcome);
-  ExpectBox(outcome, 1, Text(MSG_CANCELLED), MB_ICONWARNING, kOk);
-  EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].content.owner);
+  ExpectStoppedByBox(outcome, Text(MSG_CANCELLED), MB_ICONWARNING, ERROR_INSTALL_USEREXIT);
+  if (outcome.boxes.size() == 2) EXPECT_EQ(outcome.progressWindow, outcome.boxes[1].content.owner);
+}
+
+// Yes to the question, and Cancel pressed once, when `ready` first holds,
+// then `after` run; `pressed` tells whether it was.
+Outcome RunCancellingWhen(std::function<bool()> ready, bool* pressed, std::function<void()> after = nullptr) {
+  RunScript run;
+  run.answers = {IDYES};
+  *pressed = false;
+  run.whileRunning = [&](HWND) {
+    if (!*pressed && ready()) {
+      *pressed = true;
+      PressCancel();
+      if (after) after();
+    }
+  };
+  return RunSetupWorkerBy(run);
 }
 
 // Yes to the question, and Cancel pressed as the status line shows `status`.
@@ -826,18 +828,10 @@ TEST_F(EngineUpgrade, CancelDuringTheDownloadAbortsItAndIsToldAsACancel) {
   slow.pieceSize = 64;
   slow.pieceDelayMs = 100;
   server_.SetReply(slow);
-  RunScript run;
-  run.answers = {IDYES};
   bool pressed = false;
-  run.whileRunning = [&](HWND) {
-    if (!pressed && server_.bodyBytesSent() >= 128) {
-      pressed = true;
-      PressCancel();
-    }
-  };
 
   DWORD start = GetTickCount();
-  Outcome outcome = RunSetupWorkerBy(run);
+  Outcome outcome = RunCancellingWhen([&] { return server_.bodyBytesSent() >= 128; }, &pressed);
 
   EXPECT_TRUE(pressed);
   ExpectCancelled(outcome);
@@ -869,18 +863,9 @@ TEST_F(EngineUpgrade, CancelDuringTheCheckStopsBeforeTheRedistributableStarts) {
   HANDLE hold = CreateEventW(nullptr, TRUE, FALSE, holdName.c_str());
   ASSERT_NE(nullptr, hold);
   SetEnvironmentVariableW(L"PELORIN_FAKE_HOLD", holdName.c_str());
-  RunScript run;
-  run.answers = {IDYES};
   bool pressed = false;
-  run.whileRunning = [&](HWND) {
-    if (!pressed && !Runs().empty()) {
-      pressed = true;
-      PressCancel();
-      SetEvent(hold);
-    }
-  };
 
-  Outcome outcome = RunSetupWorkerBy(run);
+  Outcome outcome = RunCancellingWhen([&] { return !Runs().empty(); }, &pressed, [&] { SetEvent(hold); });
   SetEvent(hold);
   CloseHandle(hold);
   SetEnvironmentVariableW(L"PELORIN_FAKE_HOLD", nullptr);
