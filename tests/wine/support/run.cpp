@@ -330,16 +330,8 @@ std::string Hex(DWORD code) {
 
 std::string QuotedFileBytes(const std::wstring& text) {
   size_t first = text.find(L'\''), last = text.rfind(L'\'');
-  std::string bytes;
-  if (first == std::wstring::npos || last <= first + 1) return bytes;
-  HANDLE file = CreateFileW(text.substr(first + 1, last - first - 1).c_str(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
+  if (first == std::wstring::npos || last <= first + 1) return "";
+  return ReadBytes(text.substr(first + 1, last - first - 1));
 }
 
 }  // namespace pelorin_test
